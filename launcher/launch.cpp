@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "installer_stage.h"
 #include "platform/platform_operations.h"
+#include "removal_stage.h"
 
 namespace launcher {
 
@@ -12,9 +13,9 @@ namespace {
 DWORD RunLaunchSequence(const LaunchSequence &sequence,
                         const std::optional<std::string> &drivePrefix) {
     const std::string launcherFolder = platform::ReadLauncherFolder();
-    // The removal of the earlier installation goes here, and only with a drive prefix: without
-    // one every system path would be relative to the current directory.
-    (void)drivePrefix;
+    // Without a drive prefix every system path would be relative to the current directory.
+    if (drivePrefix)
+        RunRemovalStage(*drivePrefix, sequence, launcherFolder);
     const platform::RunResult installer = RunInstallerStage(sequence.mode, launcherFolder);
     return LauncherExitCode(installer.started, installer.exitCode, installer.startError);
 }
