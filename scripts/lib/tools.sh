@@ -1,0 +1,54 @@
+# Shared by the scripts: finds the project, installs the tools it needs when they are missing.
+
+project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build_dir=${BUILD_DIR:-$project_root/build}
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+package_installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+missing_packages() {
+    local missing=()
+    command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686)
+    command -v cmake >/dev/null || missing+=(cmake)
+    command -v make >/dev/null || missing+=(make)
+    [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+    command -v wine >/dev/null || missing+=(wine)
+    package_installed wine64 || missing+=(wine64)
+    package_installed wine32:i386 || missing+=(wine32:i386)
+    echo "${missing[@]}"
+}
+
+# Installs what is missing with apt when run as root; otherwise says what to install.
+ensure_tools() {
+    local missing
+    missing=$(missing_packages)
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" != 0 ]; then
+        echo "Missing: $missing" >&2
+        echo "Install them as root: dpkg --add-architecture i386 && apt-get update &&" \
+             "apt-get install $missing" >&2
+        exit 1
+    fi
+    echo "Installing: $missing"
+    case " $missing " in
+        *":i386"*) dpkg --add-architecture i386 ;;
+    esac
+    apt-get update -q
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+    missing=$(missing_packages)
+    if [ -n "$missing" ]; then
+        echo "Still missing after installation: $missing" >&2
+        exit 1
+    fi
+}
+
+build_project() {
+    cmake -S "$project_root" -B "$build_dir" \
+        -DCMAKE_TOOLCHAIN_FILE="$project_root/cmake/i686-w64-mingw32.cmake"
+    cmake --build "$build_dir" -j"$(nproc)"
+}
