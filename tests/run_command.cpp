@@ -1,0 +1,44 @@
+// Runs one command line under Wine the way a deployment tool would and reports what the shell
+// cannot see: the full 32-bit exit code, the bytes written to standard output and the time taken.
+//
+//   run_command.exe OUTPUT-FILE COMMAND-LINE...
+//
+// The arguments after OUTPUT-FILE, joined by blanks, are the command line to run; from a Unix
+// shell, pass it as one argument and Wine hands it over unchanged. The started program's
+// standard output goes to OUTPUT-FILE. run_command then prints
+//   exit code: N
+//   elapsed ms: T
+
+#include <cstdio>
+#include <string>
+
+#include "test_files.h"
+
+int main(int argc, char **argv) {
+    if (argc < 3) {
+        std::fputs("usage: run_command.exe OUTPUT-FILE COMMAND-LINE...\n", stderr);
+        return 2;
+    }
+    char currentDirectory[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, currentDirectory);
+
+    std::string commandLine = argv[2];
+    for (int i = 3; i < argc; ++i)
+        commandLine += std::string(" ") + argv[i];
+
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    const test_files::ProcessOutcome outcome =
+        test_files::RunProcess(commandLine, currentDirectory, argv[1]);
+    QueryPerformanceCounter(&end);
+
+    if (!outcome.started) {
+        std::printf("not started: error %lu\n", GetLastError());
+        return 1;
+    }
+    std::printf("exit code: %lu\nelapsed ms: %.1f\n", outcome.exitCode,
+                1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                    static_cast<double>(frequency.QuadPart));
+    return 0;
+}
