@@ -92,7 +92,7 @@ void RemoveAll(const std::string &path) {
         return;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         // Through Wine the link would be followed; unlink it from the Unix side.
-        RunProcess("/bin/rm -f '" + UnixPath(path) + "'", "C:\\", "C:\\rm-output.txt");
+        RunProcess("/bin/rm -f \"" + UnixPath(path) + "\"", "C:\\", "C:\\rm-output.txt");
         return;
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -114,10 +114,12 @@ void RemoveAll(const std::string &path) {
 }
 
 void MakeUnixLink(const std::string &target, const std::string &link) {
+    // Wine hands a Unix program its arguments split by the Windows rules: double quotes group.
     const ProcessOutcome made = RunProcess(
-        "/bin/ln -s '" + UnixPath(target) + "' '" + UnixPath(link) + "'", "C:\\", "C:\\ln.txt");
+        "/bin/ln -s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"", "C:\\", "C:\\ln.txt");
     Require(made.started, "cannot run ln");
-    Require((GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+    const DWORD attributes = GetFileAttributesA(link.c_str());
+    Require(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT),
             "no link at " + link);
 }
 
