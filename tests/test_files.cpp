@@ -38,6 +38,23 @@ std::string UnixPath(const std::string &windowsPath) {
     return result;
 }
 
+// Wine hands a Unix program its arguments split by the Windows rules (double quotes group) and
+// does not let a Windows process wait for it: its effect is awaited instead.
+void RunUnixCommand(const std::string &commandLine) {
+    Require(RunProcess(commandLine, "C:\\", "C:\\unix-command-output.txt").started,
+            "cannot run " + commandLine);
+}
+
+// Waits up to ten seconds for a path to appear (or to go).
+bool AwaitAttributes(const std::string &path, bool present) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present)
+            return true;
+        Sleep(10);
+    }
+    return false;
+}
+
 } // namespace
 
 std::string OwnFolder() {
@@ -92,7 +109,8 @@ void RemoveAll(const std::string &path) {
         return;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         // Through Wine the link would be followed; unlink it from the Unix side.
-        RunProcess("/bin/rm -f \"" + UnixPath(path) + "\"", "C:\\", "C:\\rm-output.txt");
+        RunUnixCommand("/bin/rm -f \"" + UnixPath(path) + "\"");
+        Require(AwaitAttributes(path, false), "cannot unlink " + path);
         return;
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -114,13 +132,9 @@ void RemoveAll(const std::string &path) {
 }
 
 void MakeUnixLink(const std::string &target, const std::string &link) {
-    // Wine hands a Unix program its arguments split by the Windows rules: double quotes group.
-    const ProcessOutcome made = RunProcess(
-        "/bin/ln -s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"", "C:\\", "C:\\ln.txt");
-    Require(made.started, "cannot run ln");
-    const DWORD attributes = GetFileAttributesA(link.c_str());
-    Require(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT),
-            "no link at " + link);
+    RunUnixCommand("/bin/ln -s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"");
+    Require(AwaitAttributes(link, true), "no link at " + link);
+    Require(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, "not a link: " + link);
 }
 
 bool MakeFileWithLongPath(const std::string &path) {
