@@ -13,11 +13,14 @@ bool RemoveLinkItself(const std::string &path, bool isFolderLink) {
     return isFolderLink ? platform::RemoveFolder(path) : platform::DeleteFileAt(path);
 }
 
+int DeleteFolderAndContents(const std::string &folder);
+
+// The finder already holds the entry's own attributes, so a link is known without asking again.
 void RemoveEntry(const CFileFind &finder, const std::string &path) {
     if (finder.HasAttribute(FILE_ATTRIBUTE_REPARSE_POINT))
         RemoveLinkItself(path, finder.IsFolder());
     else if (finder.IsFolder())
-        DeleteTree(path);
+        DeleteFolderAndContents(path);
     else
         platform::DeleteFileAt(path);
 }
@@ -38,6 +41,11 @@ void DeleteContents(const std::string &folder) {
     finder.EndSearch();
 }
 
+int DeleteFolderAndContents(const std::string &folder) {
+    DeleteContents(folder);
+    return platform::RemoveFolder(folder) ? 1 : 0;
+}
+
 } // namespace
 
 bool IsLinkAttributes(DWORD attributes) {
@@ -48,8 +56,7 @@ int DeleteTree(const std::string &folder) {
     const DWORD attributes = platform::ReadAttributes(folder);
     if (IsLinkAttributes(attributes))
         return RemoveLinkItself(folder, attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
-    DeleteContents(folder);
-    return platform::RemoveFolder(folder) ? 1 : 0;
+    return DeleteFolderAndContents(folder);
 }
 
 } // namespace launcher
