@@ -264,7 +264,7 @@ void ReadResourceIds(const PeFile &pe, const ResourceTree &tree, const ResourceE
         EXPECT_FALSE(resource.named) << "named resource under type " << type.id;
 }
 
-// Returns the bytes of a resource (below its single language entry).
+// Copies out the bytes of a resource, found below its single language entry.
 void ReadResourceData(const PeFile &pe, const ResourceTree &tree, const ResourceEntry &resource,
                       Bytes *data) {
     ASSERT_TRUE(resource.isDirectory) << "resource " << resource.id << " has no language level";
