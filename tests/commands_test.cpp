@@ -79,34 +79,31 @@ TEST(Commands, ExitCodeIsTheInstallersOrTheStartError) {
     EXPECT_NE(LauncherExitCode(false, 0, 0), 0u);
 }
 
+namespace {
+
+// Compares C strings by content, with nullptr meaning "writes nothing".
+std::string Text(const char *text) {
+    return text != nullptr ? text : "<nothing>";
+}
+
+void ExpectSequence(bool is64BitWindows, LaunchMode mode, const char *root, const char *opening,
+                    const char *started, bool reportsFolder) {
+    const LaunchSequence sequence = LaunchSequenceFor(is64BitWindows, mode);
+    EXPECT_STREQ(sequence.programFilesRoot, root);
+    EXPECT_EQ(sequence.mode, mode);
+    EXPECT_EQ(Text(sequence.openingLine), Text(opening));
+    EXPECT_EQ(Text(sequence.uninstallerStartedLine), Text(started));
+    EXPECT_EQ(sequence.reportsInformationFolder, reportsFolder);
+}
+
+} // namespace
+
 TEST(LaunchSequences, FourSequencesByBitnessAndMode) {
-    const LaunchSequence silent32 = LaunchSequenceFor(false, LaunchMode::Silent);
-    EXPECT_STREQ(silent32.programFilesRoot, "Program Files");
-    EXPECT_EQ(silent32.mode, LaunchMode::Silent);
-    EXPECT_EQ(silent32.openingLine, nullptr);
-    EXPECT_EQ(silent32.uninstallerStartedLine, nullptr);
-    EXPECT_FALSE(silent32.reportsInformationFolder);
-
-    const LaunchSequence interactive32 = LaunchSequenceFor(false, LaunchMode::Interactive);
-    EXPECT_STREQ(interactive32.programFilesRoot, "Program Files");
-    EXPECT_EQ(interactive32.mode, LaunchMode::Interactive);
-    EXPECT_EQ(interactive32.openingLine, nullptr);
-    EXPECT_STREQ(interactive32.uninstallerStartedLine, "successful");
-    EXPECT_TRUE(interactive32.reportsInformationFolder);
-
-    const LaunchSequence silent64 = LaunchSequenceFor(true, LaunchMode::Silent);
-    EXPECT_STREQ(silent64.programFilesRoot, "Program Files (x86)");
-    EXPECT_EQ(silent64.mode, LaunchMode::Silent);
-    EXPECT_EQ(silent64.openingLine, nullptr);
-    EXPECT_EQ(silent64.uninstallerStartedLine, nullptr);
-    EXPECT_FALSE(silent64.reportsInformationFolder);
-
-    const LaunchSequence interactive64 = LaunchSequenceFor(true, LaunchMode::Interactive);
-    EXPECT_STREQ(interactive64.programFilesRoot, "Program Files (x86)");
-    EXPECT_EQ(interactive64.mode, LaunchMode::Interactive);
-    EXPECT_STREQ(interactive64.openingLine, "enter!");
-    EXPECT_STREQ(interactive64.uninstallerStartedLine, "success");
-    EXPECT_FALSE(interactive64.reportsInformationFolder);
+    ExpectSequence(false, LaunchMode::Silent, "Program Files", nullptr, nullptr, false);
+    ExpectSequence(false, LaunchMode::Interactive, "Program Files", nullptr, "successful", true);
+    ExpectSequence(true, LaunchMode::Silent, "Program Files (x86)", nullptr, nullptr, false);
+    ExpectSequence(true, LaunchMode::Interactive, "Program Files (x86)", "enter!", "success",
+                   false);
 }
 
 TEST(LaunchSequences, InformationFolderReportEndsInOneLineFeed) {

@@ -10,11 +10,9 @@ namespace {
 class DeleteTree : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder_ = std::string("C:\\deletion\\") +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        RemoveAll(folder_);
         RemoveAll(outside_);
-        MakeFolders(folder_);
+        folder_ = FreshFolder(std::string("C:\\deletion\\") +
+                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
     void TearDown() override {
         RemoveAll(folder_);

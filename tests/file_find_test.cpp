@@ -12,10 +12,8 @@ namespace {
 class FileFind : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder_ = std::string("C:\\finder\\") +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        RemoveAll(folder_);
-        MakeFolders(folder_);
+        folder_ = FreshFolder(std::string("C:\\finder\\") +
+                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
     void TearDown() override { RemoveAll(folder_); }
 

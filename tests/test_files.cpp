@@ -131,6 +131,12 @@ void RemoveAll(const std::string &path) {
     RemoveDirectoryA(path.c_str());
 }
 
+std::string FreshFolder(const std::string &path) {
+    RemoveAll(path);
+    MakeFolders(path);
+    return path;
+}
+
 void MakeUnixLink(const std::string &target, const std::string &link) {
     RunUnixCommand("/bin/ln -s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"");
     Require(AwaitAttributes(link, true), "no link at " + link);

@@ -24,6 +24,9 @@ void MakeReadOnly(const std::string &path);
 // Removes a tree for test set-up, clearing read-only files and never following links.
 void RemoveAll(const std::string &path);
 
+// Makes `path` a new, empty folder and returns it.
+std::string FreshFolder(const std::string &path);
+
 // Makes `link` a Unix symbolic link to `target`; Wine shows it as a directory link.
 void MakeUnixLink(const std::string &target, const std::string &link);
 
