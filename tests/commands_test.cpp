@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "launcher/commands.h"
+#include "launcher/launch.h"
+#include "test_files.h"
 
 using namespace launcher;
 
@@ -108,4 +110,13 @@ TEST(LaunchSequences, FourSequencesByBitnessAndMode) {
 
 TEST(LaunchSequences, InformationFolderReportEndsInOneLineFeed) {
     EXPECT_EQ(InformationFolderReport("C:\\x\\{}"), "The value is:C:\\x\\{}\n");
+}
+
+TEST(LaunchSequences, BitnessProbeLooksOnlyUnderTheSystemDrive) {
+    const bool is64 = test_files::Environment("WINE_TEST_ENVIRONMENT") == "win64";
+    EXPECT_EQ(Is64BitWindows(std::string("C:\\")), is64);
+    // No drive prefix: 32-bit, even where the current directory holds Windows\SysWOW64.
+    SetCurrentDirectoryA("C:\\");
+    EXPECT_FALSE(Is64BitWindows(std::nullopt));
+    EXPECT_FALSE(Is64BitWindows(std::string("Q:\\")));
 }
