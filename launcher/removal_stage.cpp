@@ -36,7 +36,7 @@ void RunRemovalStage(const std::string &drivePrefix, const LaunchSequence &seque
     if (sequence.reportsInformationFolder)
         platform::WriteDiagnostic(InformationFolderReport(informationFolder));
 
-    // A link's attributes belong to its target, which is never touched; only the link goes.
+    // Setting attributes through a link can reach its target, which is never touched.
     if (!IsLinkAttributes(platform::ReadAttributes(informationFolder)))
         platform::ResetAttributes(informationFolder);
     DeleteTree(informationFolder);
