@@ -19,8 +19,6 @@ int main(int argc, char **argv) {
         std::fputs("usage: run_command.exe OUTPUT-FILE COMMAND-LINE...\n", stderr);
         return 2;
     }
-    char currentDirectory[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, currentDirectory);
 
     std::string commandLine = argv[2];
     for (int i = 3; i < argc; ++i)
@@ -30,7 +28,7 @@ int main(int argc, char **argv) {
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     const test_files::ProcessOutcome outcome =
-        test_files::RunProcess(commandLine, currentDirectory, argv[1]);
+        test_files::RunProcess(commandLine, test_files::CurrentDirectory(), argv[1]);
     QueryPerformanceCounter(&end);
 
     if (!outcome.started) {

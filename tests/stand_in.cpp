@@ -5,7 +5,7 @@
 //   module <TAB> command line <TAB> current directory <TAB> response file <TAB> probe
 // where the response file (named after -f1) reads "absent" or "present:" and its first line, and
 // the probe (the path in STAND_IN_PROBE) reads "absent" or "present:"; "-" where none is named.
-// and exits with the code in STAND_IN_EXIT_<program name without extension>, or 0.
+// It exits with the code in STAND_IN_EXIT_<program name without extension>, or 0.
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,23 +13,16 @@
 
 #include <windows.h>
 
-namespace {
+#include "test_files.h"
 
-std::string Environment(const std::string &name) {
-    char value[4096];
-    const DWORD length = GetEnvironmentVariableA(name.c_str(), value, sizeof value);
-    return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
-}
+using test_files::CurrentDirectory;
+using test_files::Environment;
+
+namespace {
 
 std::string ModulePath() {
     char path[4096];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, length);
-}
-
-std::string CurrentDirectory() {
-    char path[4096];
-    const DWORD length = GetCurrentDirectoryA(sizeof path, path);
     return std::string(path, length);
 }
 

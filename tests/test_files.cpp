@@ -70,6 +70,12 @@ std::string Environment(const std::string &name) {
     return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
 }
 
+std::string CurrentDirectory() {
+    char path[MAX_PATH];
+    const DWORD length = GetCurrentDirectoryA(MAX_PATH, path);
+    return length < MAX_PATH ? std::string(path, length) : std::string();
+}
+
 void MakeFolders(const std::string &path) {
     for (std::string::size_type at = path.find('\\', 3); at != std::string::npos;
          at = path.find('\\', at + 1))

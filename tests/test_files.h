@@ -13,6 +13,7 @@ namespace test_files {
 std::string OwnFolder();
 
 std::string Environment(const std::string &name);
+std::string CurrentDirectory();
 
 void MakeFolders(const std::string &path);
 void WriteFile(const std::string &path, const std::string &content);
