@@ -1,23 +1,68 @@
 #include "commands.h"
 
+#include "paths.h"
+
 namespace launcher {
 
 namespace {
-
-constexpr char kInformationFolderTail[] = "\\InstallShield Installation Information\\{}";
 
 bool IsAsciiLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-std::string Quoted(const std::string &text) {
-    return "\"" + text + "\"";
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Steps over one argument starting at `at`; returns where it ends.
+std::string::size_type SkipArgument(const std::string &line, std::string::size_type at,
+                                    LeadByteTest isLeadByte) {
+    bool quoted = false;
+    while (at < line.size() && (quoted || !IsBlank(line[at]))) {
+        const char c = line[at];
+        if (c == '\\') {
+            std::string::size_type backslashes = 0;
+            while (at < line.size() && line[at] == '\\')
+                ++backslashes, ++at;
+            // An odd run makes the quote after it literal; an even one leaves it to open or close.
+            if (backslashes % 2 == 1 && at < line.size() && line[at] == '"')
+                ++at;
+        } else if (c == '"') {
+            if (quoted && at + 1 < line.size() && line[at + 1] == '"')
+                ++at; // "" inside quotes: a literal quote, and the quotes close
+            quoted = !quoted;
+            ++at;
+        } else {
+            at += isLeadByte(static_cast<unsigned char>(c)) && at + 1 < line.size() ? 2 : 1;
+        }
+    }
+    return at;
 }
 
 } // namespace
 
 LaunchMode LaunchModeFor(int argumentCount) {
     return argumentCount == 2 ? LaunchMode::Silent : LaunchMode::Interactive;
+}
+
+int CountArguments(const std::string &line, LeadByteTest isLeadByte) {
+    std::string::size_type at = 0;
+    if (!line.empty() && line[0] == '"') {
+        const std::string::size_type closing = line.find('"', 1);
+        at = closing == std::string::npos ? line.size() : closing + 1;
+    } else {
+        while (at < line.size() && !IsBlank(line[at]))
+            at += isLeadByte(static_cast<unsigned char>(line[at])) ? 2 : 1;
+    }
+    int count = 1;
+    for (;;) {
+        while (at < line.size() && IsBlank(line[at]))
+            ++at;
+        if (at >= line.size())
+            return count;
+        ++count;
+        at = SkipArgument(line, at, isLeadByte);
+    }
 }
 
 std::optional<std::string> SystemDrivePrefix(const std::optional<std::string> &systemDirectory) {
@@ -33,21 +78,9 @@ std::string SysWow64Folder(const std::string &drivePrefix) {
     return drivePrefix + "Windows\\SysWOW64";
 }
 
-const char *ProgramFilesRoot(bool is64BitWindows) {
-    return is64BitWindows ? "Program Files (x86)" : "Program Files";
-}
-
-std::string InformationFolder(const std::string &drivePrefix, const char *programFilesRoot) {
-    return drivePrefix + programFilesRoot + kInformationFolderTail;
-}
-
-std::string JoinPath(const std::string &folder, const std::string &name) {
-    std::string path;
-    path.reserve(folder.size() + 1 + name.size());
-    path += folder;
-    path += '\\';
-    path += name;
-    return path;
+std::string InformationFolder(const std::string &drivePrefix, bool is64BitWindows) {
+    return drivePrefix + (is64BitWindows ? "Program Files (x86)" : "Program Files") +
+           "\\InstallShield Installation Information\\{}";
 }
 
 std::string UninstallCommand(const std::string &informationFolder) {
@@ -55,27 +88,19 @@ std::string UninstallCommand(const std::string &informationFolder) {
            Quoted(JoinPath(informationFolder, "uninstall.iss"));
 }
 
-std::string InteractiveInstallerCommand(const std::string &launcherFolder) {
-    return Quoted(JoinPath(launcherFolder, "data.exe"));
-}
-
-std::string SilentInstallerCommand(const std::string &launcherFolder) {
-    return InteractiveInstallerCommand(launcherFolder) + " -s -f1" +
-           Quoted(JoinPath(launcherFolder, "setup.iss"));
-}
-
 std::string InstallerCommand(LaunchMode mode, const std::string &launcherFolder) {
-    return mode == LaunchMode::Silent ? SilentInstallerCommand(launcherFolder)
-                                      : InteractiveInstallerCommand(launcherFolder);
+    std::string command = Quoted(JoinPath(launcherFolder, "data.exe"));
+    if (mode == LaunchMode::Silent)
+        command += " -s -f1" + Quoted(JoinPath(launcherFolder, "setup.iss"));
+    return command;
 }
 
 LaunchSequence LaunchSequenceFor(bool is64BitWindows, LaunchMode mode) {
-    const bool interactive = mode == LaunchMode::Interactive;
-    LaunchSequence sequence = {ProgramFilesRoot(is64BitWindows), mode, nullptr, nullptr, false};
-    if (interactive && is64BitWindows) {
+    LaunchSequence sequence = {is64BitWindows, mode, nullptr, nullptr, false};
+    if (mode == LaunchMode::Interactive && is64BitWindows) {
         sequence.openingLine = "enter!";
         sequence.uninstallerStartedLine = "success";
-    } else if (interactive) {
+    } else if (mode == LaunchMode::Interactive) {
         sequence.uninstallerStartedLine = "successful";
         sequence.reportsInformationFolder = true;
     }
@@ -84,12 +109,6 @@ LaunchSequence LaunchSequenceFor(bool is64BitWindows, LaunchMode mode) {
 
 std::string InformationFolderReport(const std::string &informationFolder) {
     return "The value is:" + informationFolder + "\n";
-}
-
-DWORD LauncherExitCode(bool installerStarted, DWORD installerExitCode, DWORD startError) {
-    if (installerStarted)
-        return installerExitCode;
-    return startError != 0 ? startError : ERROR_GEN_FAILURE;
 }
 
 } // namespace launcher

@@ -1,12 +1,10 @@
 #pragma once
 
-// The launcher's rules as pure functions: mode, bitness-dependent paths, the command lines it
-// starts and the exit code it reports. Nothing here touches the platform.
+// The launcher's rules as pure functions: mode, bitness-dependent paths and the command lines it
+// starts. Nothing here touches the platform.
 
 #include <optional>
 #include <string>
-
-#include <windows.h>
 
 namespace launcher {
 
@@ -16,6 +14,17 @@ enum class LaunchMode { Interactive, Silent };
 // never read.
 LaunchMode LaunchModeFor(int argumentCount);
 
+// Tells whether a byte leads a double-byte character of the ANSI code page.
+using LeadByteTest = bool (*)(unsigned char);
+
+// The number of elements a command line splits into, the program name included, by the
+// platform's classic rules: the program name runs to the next quote when it starts with one,
+// else to the first blank; arguments are split at blanks outside quotes; 2n backslashes and a
+// quote give a quote that opens or closes, 2n+1 a literal one; inside quotes "" is a literal
+// quote that also closes; double-byte characters are taken whole. An empty line is the program
+// alone.
+int CountArguments(const std::string &commandLine, LeadByteTest isLeadByte);
+
 // The drive root the system directory begins with, such as "C:\". Nothing when the system
 // directory is unknown or does not begin with a drive root: then no system path can be built
 // without resolving it against the current directory.
@@ -24,25 +33,16 @@ std::optional<std::string> SystemDrivePrefix(const std::optional<std::string> &s
 // The folder whose presence marks 64-bit Windows.
 std::string SysWow64Folder(const std::string &drivePrefix);
 
-// "Program Files" on 32-bit Windows, "Program Files (x86)" on 64-bit Windows.
-const char *ProgramFilesRoot(bool is64BitWindows);
+// The installer engine's information folder of the earlier installation: under "Program Files"
+// on 32-bit Windows, "Program Files (x86)" on 64-bit Windows. "{}" is the folder's literal name.
+std::string InformationFolder(const std::string &drivePrefix, bool is64BitWindows);
 
-// The installer engine's information folder of the earlier installation. "{}" is the folder's
-// literal name.
-std::string InformationFolder(const std::string &drivePrefix, const char *programFilesRoot);
-
-std::string JoinPath(const std::string &folder, const std::string &name);
-
-// Every program path is quoted: unquoted, a path with blanks lets the platform start
-// "C:\Program.exe" and the like first.
 std::string UninstallCommand(const std::string &informationFolder);
-std::string InteractiveInstallerCommand(const std::string &launcherFolder);
-std::string SilentInstallerCommand(const std::string &launcherFolder);
 std::string InstallerCommand(LaunchMode mode, const std::string &launcherFolder);
 
 // What one launch sequence writes and where it looks, for one bitness and mode.
 struct LaunchSequence {
-    const char *programFilesRoot;
+    bool is64BitWindows;
     LaunchMode mode;
     const char *openingLine;            // written before anything else, or nullptr
     const char *uninstallerStartedLine; // written once the uninstaller has started, or nullptr
@@ -53,9 +53,5 @@ LaunchSequence LaunchSequenceFor(bool is64BitWindows, LaunchMode mode);
 
 // The line that reports the information folder after the uninstaller.
 std::string InformationFolderReport(const std::string &informationFolder);
-
-// The exit code deployment tools see: the installer's own once it ran, else the platform's
-// error for the failed start (never 0).
-DWORD LauncherExitCode(bool installerStarted, DWORD installerExitCode, DWORD startError);
 
 } // namespace launcher

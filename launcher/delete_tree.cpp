@@ -1,6 +1,6 @@
 #include "delete_tree.h"
 
-#include "commands.h"
+#include "paths.h"
 #include "platform/file_find.h"
 #include "platform/platform_operations.h"
 
@@ -26,15 +26,17 @@ void RemoveEntry(const CFileFind &finder, const std::string &path) {
 }
 
 // Entries are handled in the platform's order, each once; the finder reads one ahead, so the
-// entry made current by the last (false) advance is handled too.
+// entry made current by the last (false) advance is handled too. A name that cannot be joined
+// exactly is left in place, and so is everything below it.
 void DeleteContents(const std::string &folder) {
     CFileFind finder;
     if (finder.BeginSearch(JoinPath(folder, "*.*").c_str())) {
         bool moreEntries;
         do {
             moreEntries = finder.Advance();
-            if (!finder.IsDotEntry())
-                RemoveEntry(finder, JoinPath(folder, finder.EntryName()));
+            const std::string name = finder.EntryName();
+            if (!finder.IsDotEntry() && IsExactlyJoinable(name))
+                RemoveEntry(finder, JoinPath(folder, name));
         } while (moreEntries);
     }
     // The search is ended before its folder is removed.

@@ -1,16 +1,15 @@
 #include "installer_stage.h"
 
+#include "platform/platform_operations.h"
+
 namespace launcher {
 
-platform::RunResult RunInstallerStage(LaunchMode mode, const std::string &launcherFolder) {
-    if (launcherFolder.empty()) {
-        // Without its own folder the launcher cannot name the installer it ships with, and a
-        // bare name would be searched for in the current directory and on PATH.
-        platform::RunResult notStarted;
-        notStarted.startError = ERROR_BAD_PATHNAME;
-        return notStarted;
-    }
-    return platform::RunAndWait(InstallerCommand(mode, launcherFolder));
+DWORD RunInstallerStage(LaunchMode mode, const std::string &launcherFolder) {
+    const platform::WaitScope scope = mode == LaunchMode::Silent ? platform::WaitScope::ProcessTree
+                                                                 : platform::WaitScope::Process;
+    const platform::StartedProcess installer =
+        platform::StartProcess(InstallerCommand(mode, launcherFolder), scope);
+    return installer.Started() ? platform::WaitForExit(installer) : installer.startError;
 }
 
 } // namespace launcher

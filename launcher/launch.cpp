@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "installer_stage.h"
+#include "paths.h"
 #include "platform/platform_operations.h"
 #include "removal_stage.h"
 
@@ -9,15 +10,25 @@ namespace launcher {
 
 namespace {
 
+bool IsFile(const std::string &path) {
+    const DWORD attributes = platform::ReadAttributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // One launch sequence: the removal of the earlier installation, then the product installer.
+// Nothing is removed unless the installer beside the launcher can be named exactly and is there:
+// an earlier installation removed without a new one leaves no product at all.
 DWORD RunLaunchSequence(const LaunchSequence &sequence,
                         const std::optional<std::string> &drivePrefix) {
-    const std::string launcherFolder = platform::ReadLauncherFolder();
+    const platform::LauncherFolder launcherFolder = platform::ReadLauncherFolder();
+    if (launcherFolder.path.empty())
+        return launcherFolder.error;
+    if (!IsFile(JoinPath(launcherFolder.path, "data.exe")))
+        return ERROR_FILE_NOT_FOUND;
     // Without a drive prefix every system path would be relative to the current directory.
     if (drivePrefix)
-        RunRemovalStage(*drivePrefix, sequence, launcherFolder);
-    const platform::RunResult installer = RunInstallerStage(sequence.mode, launcherFolder);
-    return LauncherExitCode(installer.started, installer.exitCode, installer.startError);
+        RunRemovalStage(*drivePrefix, sequence, launcherFolder.path);
+    return RunInstallerStage(sequence.mode, launcherFolder.path);
 }
 
 } // namespace

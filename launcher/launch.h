@@ -11,7 +11,7 @@ namespace launcher {
 // machine counts as 32-bit.
 bool Is64BitWindows(const std::optional<std::string> &drivePrefix);
 
-// The whole job for the runtime's argument count; returns the process exit code.
+// The whole job for the argument count; returns the process exit code.
 DWORD RunLauncher(int argumentCount);
 
 } // namespace launcher

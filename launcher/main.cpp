@@ -1,13 +1,19 @@
 // The setup launcher: removes an earlier installation of the product, then runs the product
 // installer that ships beside it, interactively or (with exactly one argument) silently.
 
-#include "launch.h"
+#include <windows.h>
 
-// The runtime must not expand wildcards: a lone "*" is one argument like any other.
+#include "commands.h"
+#include "launch.h"
+#include "platform/platform_operations.h"
+
+// The runtime's own argument vector is not used; it must not expand wildcards all the same.
 extern "C" {
 int _dowildcard = 0;
 }
 
-int main(int argc, char **) {
-    return static_cast<int>(launcher::RunLauncher(argc));
+int main() {
+    // The count follows fixed rules, not whichever runtime the launcher happens to load.
+    const int argumentCount = launcher::CountArguments(GetCommandLineA(), platform::IsLeadByte);
+    return static_cast<int>(launcher::RunLauncher(argumentCount));
 }

@@ -1,6 +1,7 @@
 #include "removal_stage.h"
 
 #include "delete_tree.h"
+#include "paths.h"
 #include "platform/file_find.h"
 #include "platform/platform_operations.h"
 
@@ -13,12 +14,12 @@ constexpr char kResponseFileName[] = "uninstall.iss";
 // Gives the uninstaller the response file that ships beside the launcher, unless the
 // information folder already holds one: that one is never replaced.
 void HandOverResponseFile(const std::string &launcherFolder, const std::string &informationFolder) {
-    if (launcherFolder.empty())
-        return; // no launcher folder: nothing may be looked up relative to the current directory
     const std::string source = JoinPath(launcherFolder, kResponseFileName);
+    const std::string target = JoinPath(informationFolder, kResponseFileName);
     CFileFind finder;
-    if (finder.BeginSearch(source.c_str()))
-        platform::CopyFileIfAbsent(source, JoinPath(informationFolder, kResponseFileName));
+    // A copy takes its source's attributes: one from read-only media would outlive the folder.
+    if (finder.BeginSearch(source.c_str()) && platform::CopyFileIfAbsent(source, target))
+        platform::ClearReadOnly(target);
     finder.EndSearch();
 }
 
@@ -26,13 +27,20 @@ void HandOverResponseFile(const std::string &launcherFolder, const std::string &
 
 void RunRemovalStage(const std::string &drivePrefix, const LaunchSequence &sequence,
                      const std::string &launcherFolder) {
-    const std::string informationFolder = InformationFolder(drivePrefix, sequence.programFilesRoot);
+    const std::string informationFolder = InformationFolder(drivePrefix, sequence.is64BitWindows);
     if (!platform::PathExists(informationFolder))
         return;
 
     HandOverResponseFile(launcherFolder, informationFolder);
-    // The uninstaller's exit code is not read: the folder goes whatever it did.
-    platform::RunAndWait(UninstallCommand(informationFolder), sequence.uninstallerStartedLine);
+    // The uninstaller may hand its work to another process and exit at once: the folder goes
+    // only when that work is done too. Its exit code is not read: the folder goes whatever it did.
+    const platform::StartedProcess uninstaller = platform::StartProcess(
+        UninstallCommand(informationFolder), platform::WaitScope::ProcessTree);
+    if (uninstaller.Started()) {
+        if (sequence.uninstallerStartedLine != nullptr)
+            platform::WriteDiagnostic(sequence.uninstallerStartedLine);
+        platform::WaitForExit(uninstaller);
+    }
     if (sequence.reportsInformationFolder)
         platform::WriteDiagnostic(InformationFolderReport(informationFolder));
 

@@ -7,8 +7,9 @@
 namespace launcher {
 
 // Removes the earlier installation when its information folder is present: hands the response
-// file to its uninstaller, runs the uninstaller silently and waits, then deletes the folder.
-// Does nothing when the folder is absent (the first installation).
+// file to its uninstaller, runs the uninstaller silently and waits for it and every process it
+// starts, then deletes the folder. Does nothing when the folder is absent (the first
+// installation).
 void RunRemovalStage(const std::string &drivePrefix, const LaunchSequence &sequence,
                      const std::string &launcherFolder);
 
