@@ -2,9 +2,12 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
-# The POSIX thread model: GoogleTest needs std::mutex. Its thread library is linked statically.
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+# The compiler's thread model. posix for the tests: GoogleTest needs std::mutex (its thread library
+# is linked statically). win32 for launcher.exe, built by a nested build (see CMakeLists.txt).
+set(MINGW_THREAD_MODEL posix CACHE STRING "Thread model of the MinGW-w64 compiler: posix or win32")
+set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES MINGW_THREAD_MODEL) # CMake's own test builds use it too
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-${MINGW_THREAD_MODEL})
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-${MINGW_THREAD_MODEL})
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)

@@ -12,13 +12,16 @@ package_installed() {
 
 missing_packages() {
     local missing=()
-    command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686)
+    # Both thread models: posix for the tests, win32 for launcher.exe.
+    command -v i686-w64-mingw32-g++-posix >/dev/null && command -v i686-w64-mingw32-g++-win32 >/dev/null ||
+        missing+=(g++-mingw-w64-i686)
     command -v cmake >/dev/null || missing+=(cmake)
     command -v make >/dev/null || missing+=(make)
     [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
     command -v wine >/dev/null || missing+=(wine)
     package_installed wine64 || missing+=(wine64)
     package_installed wine32:i386 || missing+=(wine32:i386)
+    command -v makensis >/dev/null || missing+=(nsis)
     echo "${missing[@]}"
 }
 
