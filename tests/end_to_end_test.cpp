@@ -1,5 +1,7 @@
 // The shipped launcher.exe, run for real under Wine with stand-in programs for the product
-// installer and the uninstaller, and trap programs wherever a wrong path would land.
+// installer and the uninstaller. One table: each row sets a scene, the launcher runs in each of
+// the row's modes, and every run is checked for the programs it started (exactly, in order), its
+// standard output byte for byte, its exit code and what is left of the earlier installation.
 
 #include <gtest/gtest.h>
 
@@ -11,388 +13,392 @@ using namespace test_files;
 
 namespace {
 
-const std::string kShipRoot = "C:\\ship";
-const std::string kCurrentDirectory = "C:\\current";
-const std::string kOutside = "C:\\outside";
-const std::string kReport = "C:\\stand-in-report.txt";
-const std::string kStandardOutput = "C:\\launcher-output.txt";
+const bool kIs64 = Environment("WINE_TEST_ENVIRONMENT") == "win64";
+const std::string kProgramFiles = kIs64 ? "C:\\Program Files (x86)" : "C:\\Program Files";
+const std::string kInformationRoot = kProgramFiles + "\\InstallShield Installation Information";
+const std::string kInformation = kInformationRoot + "\\{}";
+const std::string kProduct = "C:\\ship\\product", kOutside = "C:\\outside";
+const std::string kReport = "C:\\stand-in-report.txt", kHistory = "C:\\product-history.txt";
+// Look-alike characters that the ANSI code page maps to "\" and "\"" by best fit.
+const std::string kFullwidthBackslash = "\xEF\xBC\xBC", kSetMinus = "\xE2\x88\x96";
+const std::string kFullwidthQuote = "\xEF\xBC\x82";
+// Trap programs where an unquoted path, the current directory, PATH or a look-alike path would
+// lead. A trap that runs reports like any stand-in, so the exact list of programs catches it.
+const char *const kTraps[] = {"C:\\Program.exe", "C:\\current\\data.exe", "C:\\windows\\data.exe",
+                              "C:\\windows\\system32\\data.exe", "C:\\Evil\\data.exe"};
 
-// One run of a stand-in program, as it reported itself.
+// One run of a stand-in program, as it reported itself: module path in lower case, command line,
+// its response file and the information folder ("absent", or "present:" and a first line).
 struct Record {
-    std::string module;
-    std::string commandLine;
-    std::string currentDirectory;
-    std::string responseFile;
-    std::string probe;
+    std::string module, commandLine, responseFile, probe;
 };
 
 struct LauncherRun {
-    ProcessOutcome outcome;
-    std::vector<Record> records;
+    DWORD exitCode;
+    std::string output;
+    std::vector<Record> records; // hand-over copies included
+    bool silent;
 };
 
-bool SamePath(std::string a, std::string b) {
-    std::transform(a.begin(), a.end(), a.begin(), ::tolower);
-    std::transform(b.begin(), b.end(), b.begin(), ::tolower);
-    return a == b;
+bool IsCopy(const Record &record) {
+    return record.module.find("-copy.exe") != std::string::npos;
 }
 
-class LauncherTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        is64_ = Environment("WINE_TEST_ENVIRONMENT") == "win64";
-        own_ = OwnFolder();
-        informationRoot_ = std::string("C:\\") + (is64_ ? "Program Files (x86)" : "Program Files") +
-                           "\\InstallShield Installation Information";
-        information_ = informationRoot_ + "\\{}";
-        for (const std::string &path : {informationRoot_, kShipRoot, kOutside, kReport})
-            RemoveAll(path);
-        MakeFolders(informationRoot_);
+bool IsPresent(const std::string &description) {
+    return description.rfind("present", 0) == 0;
+}
 
-        // Where an unquoted program path, the current directory or PATH would lead.
-        MakeFolders(kCurrentDirectory);
-        WriteFile(kCurrentDirectory + "\\notes.txt", "makes a wildcard match two names");
-        for (const std::string &trap :
-             {std::string("C:\\Program.exe"), kCurrentDirectory + "\\data.exe",
-              std::string("C:\\windows\\data.exe"), std::string("C:\\windows\\system32\\data.exe")})
-            PlaceTrap(trap);
-
-        SetEnvironmentVariableA("STAND_IN_REPORT", kReport.c_str());
-        SetEnvironmentVariableA("STAND_IN_PROBE", information_.c_str());
-        SetEnvironmentVariableA("STAND_IN_EXIT_data", nullptr);
-        SetEnvironmentVariableA("STAND_IN_EXIT_setup", nullptr);
+std::vector<Record> Records() {
+    std::vector<Record> records;
+    for (const std::string &line : SplitFields(ReadFile(kReport), '\n')) {
+        std::vector<std::string> fields = SplitFields(line, '\t');
+        fields.resize(4);
+        records.push_back({CharLowerA(&fields[0][0]), fields[1], fields[2], fields[3]});
     }
+    return records;
+}
 
-    void TearDown() override {
-        for (const Record &record : Records())
-            for (const std::string &trap : traps_)
-                EXPECT_FALSE(SamePath(record.module, trap))
-                    << "a trap ran: " << record.module << " as " << record.commandLine;
-    }
+void Ship(const std::string &folder, const std::string &installer = "stand_in.exe") {
+    MakeFolders(folder);
+    CopyTo(OwnFolder() + "\\launcher.exe", folder + "\\launcher.exe");
+    CopyTo(OwnFolder() + "\\" + installer, folder + "\\data.exe");
+    WriteFile(folder + "\\setup.iss", "setup response\r\n");
+    WriteFile(folder + "\\uninstall.iss", "response beside the launcher\r\n");
+}
 
-    void PlaceTrap(const std::string &path) {
-        CopyTo(own_ + "\\stand_in.exe", path);
-        traps_.push_back(path);
-    }
+// The information folder an earlier installation left, with its uninstaller and some files.
+void MakeEarlierInstallation(bool withUninstaller = true) {
+    MakeFolders(kInformation + "\\Disk1\\Data");
+    WriteFile(kInformation + "\\Disk1\\Data\\data1.cab", "x");
+    if (withUninstaller)
+        CopyTo(OwnFolder() + "\\stand_in.exe", kInformation + "\\setup.exe");
+}
 
-    // A launcher folder as the product ships: launcher, installer and both response files.
-    std::string Ship(const std::string &folder, bool withUninstallResponse = true) {
-        MakeFolders(folder);
-        CopyTo(own_ + "\\launcher.exe", folder + "\\launcher.exe");
-        CopyTo(own_ + "\\stand_in.exe", folder + "\\data.exe");
-        WriteFile(folder + "\\setup.iss", "setup response\r\n");
-        if (withUninstallResponse)
-            WriteFile(folder + "\\uninstall.iss", "response beside the launcher\r\n");
-        return folder;
-    }
+void Upgrade(std::string &folder) {
+    Ship(folder);
+    MakeEarlierInstallation();
+}
 
-    // The information folder an earlier installation left, with its uninstaller and some files.
-    void MakeEarlierInstallation(bool withUninstaller = true) {
-        MakeFolders(information_ + "\\Disk1\\Data");
-        WriteFile(information_ + "\\layout.bin", "x");
-        WriteFile(information_ + "\\Disk1\\Data\\data1.cab", "x");
-        if (withUninstaller)
-            CopyTo(own_ + "\\stand_in.exe", information_ + "\\setup.exe");
-    }
+void MakeOutsideFolder() {
+    MakeFolders(kOutside + "\\inner");
+    WriteFile(kOutside + "\\inner\\keep.txt", "keep");
+}
 
-    LauncherRun Run(const std::string &folder, const std::string &arguments) {
-        RemoveAll(kReport);
-        std::string command = "\"" + folder + "\\launcher.exe\"";
-        if (!arguments.empty())
-            command += " " + arguments;
-        LauncherRun run;
-        run.outcome = RunProcess(command, kCurrentDirectory, kStandardOutput);
-        run.records = Records();
-        return run;
-    }
+LauncherRun RunLauncher(const std::string &launcher, const std::string &arguments, bool silent) {
+    RemoveAll(kReport);
+    const ProcessOutcome outcome =
+        RunProcess("\"" + launcher + "\"" + arguments, "C:\\current", "C:\\launcher-output.txt");
+    return {outcome.exitCode, outcome.standardOutput, Records(), silent};
+}
 
-    std::vector<Record> Records() const {
-        std::vector<Record> records;
-        for (const std::string &line : SplitLines(ReadFile(kReport))) {
-            const std::vector<std::string> fields = SplitFields(line, '\t');
-            if (fields.size() == 5)
-                records.push_back({fields[0], fields[1], fields[2], fields[3], fields[4]});
-            else
-                ADD_FAILURE() << "unreadable report line: " << line;
-        }
-        return records;
-    }
+enum class Removal { None, Started, StartFailed };
+enum class Left { Nothing, Something, Either }; // of the information folder after the run
 
-    std::string OpeningLine(bool silent) const { return is64_ && !silent ? "enter!" : ""; }
-
-    // Standard output of a run whose uninstaller started (or, when `started` is false, failed to).
-    std::string RemovalOutput(bool silent, bool started) const {
-        if (silent)
-            return "";
-        if (is64_)
-            return started ? "enter!success" : "enter!";
-        return (started ? "successful" : "") + std::string("The value is:") + information_ + "\r\n";
-    }
-
-    std::string UninstallCommand() const {
-        return "\"" + information_ + "\\setup.exe\" -s -uninst -f1\"" + information_ +
-               "\\uninstall.iss\"";
-    }
-
-    static std::string InstallerCommand(const std::string &folder, bool silent) {
-        std::string command = "\"" + folder + "\\data.exe\"";
-        if (silent)
-            command += " -s -f1\"" + folder + "\\setup.iss\"";
-        return command;
-    }
-
-    // The run started exactly the installer beside the launcher, with the command for its mode.
-    static void ExpectOnlyInstaller(const LauncherRun &run, const std::string &folder,
-                                    bool silent) {
-        ASSERT_EQ(run.records.size(), 1u) << run.outcome.standardOutput;
-        EXPECT_TRUE(SamePath(run.records[0].module, folder + "\\data.exe"));
-        EXPECT_EQ(run.records[0].commandLine, InstallerCommand(folder, silent));
-    }
-
-    bool is64_ = false;
-    std::string own_;
-    std::string informationRoot_;
-    std::string information_;
-    std::vector<std::string> traps_;
+struct Row {
+    const char *name;
+    void (*arrange)(std::string &folder); // sets the scene; may move the launcher folder
+    Removal removal;
+    bool installerRuns;
+    DWORD exitCode;
+    Left left;
+    void (*check)(const LauncherRun &run) = nullptr;
+    const char *interactiveArguments = ""; // after the quoted launcher path; nullptr: no run
+    const char *silentArguments = " /s";
 };
 
-class Modes : public LauncherTest {};
-class InstallerCommands : public LauncherTest {};
-class ExitCodes : public LauncherTest {};
-class Removal : public LauncherTest {};
-class RemovalSafety : public LauncherTest {};
+std::string ExpectedOutput(const Row &row, bool silent) {
+    const bool started = row.removal == Removal::Started;
+    if (silent || (!kIs64 && row.removal == Removal::None))
+        return "";
+    if (kIs64)
+        return started ? "enter!success" : "enter!";
+    return (started ? "successful" : "") + std::string("The value is:") + kInformation + "\r\n";
+}
 
-const bool kModes[] = {false, true}; // interactive, silent
+void CheckRun(const Row &row, const std::string &folder, const LauncherRun &run) {
+    EXPECT_EQ(run.exitCode, row.exitCode);
+    EXPECT_EQ(run.output, ExpectedOutput(row, run.silent));
+
+    // (module, command line) of every program started, in order.
+    std::vector<std::pair<std::string, std::string>> expected, started;
+    if (row.removal == Removal::Started)
+        expected.push_back({kInformation + "\\setup.exe", "\"" + kInformation +
+                                                              "\\setup.exe\" -s -uninst -f1\"" +
+                                                              kInformation + "\\uninstall.iss\""});
+    const std::string path = folder == "C:" ? "C:\\\\" : folder + "\\"; // a root keeps its "\"
+    if (row.installerRuns)
+        expected.push_back(
+            {folder + "\\data.exe",
+             "\"" + path + "data.exe\"" + (run.silent ? " -s -f1\"" + path + "setup.iss\"" : "")});
+    for (auto &program : expected)
+        CharLowerA(&program.first[0]);
+    for (const Record &record : run.records)
+        if (!IsCopy(record))
+            started.push_back({record.module, record.commandLine});
+    EXPECT_EQ(started, expected);
+
+    const bool folderLeft = Exists(kInformation);
+    if (row.left != Left::Either) {
+        EXPECT_EQ(folderLeft, row.left == Left::Something);
+    }
+    // The installer starts only once the removal stage has ended.
+    if (row.installerRuns && !run.records.empty() && !IsCopy(run.records.back())) {
+        EXPECT_EQ(IsPresent(run.records.back().probe), folderLeft);
+    }
+    if (row.check != nullptr)
+        row.check(run);
+}
+
+class EndToEnd : public ::testing::TestWithParam<Row> {
+  protected:
+    static void SetUpTestSuite() {
+        for (const std::string trap : kTraps) {
+            MakeFolders(trap.substr(0, trap.find_last_of('\\')));
+            CopyTo(OwnFolder() + "\\stand_in.exe", trap);
+        }
+        SetEnvironmentVariableA("STAND_IN_REPORT", kReport.c_str());
+        SetEnvironmentVariableA("STAND_IN_PROBE", kInformation.c_str());
+    }
+
+    void SetUp() override {
+        for (const std::string &path :
+             {kInformationRoot, std::string("C:\\ship"), kOutside, kHistory})
+            RemoveAll(path);
+        MakeFolders(kInformationRoot);
+        for (const char *name : {"STAND_IN_EXIT_data", "STAND_IN_EXIT_setup",
+                                 "STAND_IN_HANDOVER_data", "STAND_IN_HANDOVER_setup"})
+            SetEnvironmentVariableA(name, nullptr);
+    }
+};
+
+TEST_P(EndToEnd, Row) {
+    const Row &row = GetParam();
+    for (const char *arguments : {row.interactiveArguments, row.silentArguments}) {
+        if (arguments == nullptr)
+            continue;
+        const bool silent = arguments == row.silentArguments;
+        SCOPED_TRACE(std::string(row.name) + (silent ? ", silent" : ", interactive") +
+                     ", arguments [" + arguments + "]");
+        SetUp();
+        std::string folder = kProduct;
+        row.arrange(folder);
+        const std::string launcher =
+            folder == "C:" ? "C:\\launcher.exe" : folder + "\\launcher.exe";
+        CheckRun(row, folder, RunLauncher(launcher, arguments, silent));
+    }
+}
+
+void FirstInstallation(std::string &folder) {
+    Ship(folder);
+    SetEnvironmentVariableA("STAND_IN_EXIT_data", "3010");
+}
+
+const Row kRows[] = {
+    // The launcher counts its arguments by fixed rules, whatever its runtime would say.
+    {"one-argument-is-silent", FirstInstallation, Removal::None, true, 3010, Left::Nothing,
+     [](const LauncherRun &) { EXPECT_TRUE(Exists(kInformationRoot)); }, " one two",
+     " \"two words\""},
+    {"quotes-by-the-rules", FirstInstallation, Removal::None, true, 3010, Left::Nothing, nullptr,
+     " \"a\"\"b c\"", "x"},
+
+    // The installer beside the launcher, by its full quoted path and nowhere else.
+    {"long-folder-with-blanks",
+     [](std::string &folder) {
+         folder = "C:\\Program Files Setup (x86)\\" + std::string(80, 'p') + " My Product (2.0)";
+         Ship(folder);
+     },
+     Removal::None, true, 0, Left::Nothing},
+    {"launcher-at-a-drive-root",
+     [](std::string &folder) {
+         folder = "C:";
+         CopyTo(OwnFolder() + "\\launcher.exe", "C:\\launcher.exe");
+         CopyTo(OwnFolder() + "\\stand_in.exe", "C:\\data.exe");
+     },
+     Removal::None, true, 0, Left::Nothing},
+    {"installer-that-does-not-start",
+     [](std::string &folder) {
+         Upgrade(folder);
+         WriteFile(folder + "\\data.exe", "not a program");
+     },
+     Removal::Started, false, ERROR_BAD_EXE_FORMAT, Left::Nothing},
+    {"missing-installer-keeps-the-earlier-installation",
+     [](std::string &folder) {
+         Upgrade(folder);
+         RemoveAll(folder + "\\data.exe");
+     },
+     Removal::None, false, ERROR_FILE_NOT_FOUND, Left::Something,
+     [](const LauncherRun &) { EXPECT_TRUE(Exists(kInformation + "\\Disk1\\Data\\data1.cab")); }},
+
+    // The earlier installation: response file, uninstaller, then the folder goes.
+    {"upgrade",
+     [](std::string &folder) {
+         Upgrade(folder);
+         SetEnvironmentVariableA("STAND_IN_EXIT_setup", "1603");
+         SetEnvironmentVariableA("STAND_IN_EXIT_data", "3221225477");
+     },
+     Removal::Started, true, 3221225477u, Left::Nothing,
+     [](const LauncherRun &run) {
+         EXPECT_EQ(run.records[0].responseFile, "present:response beside the launcher");
+     }},
+    {"response-file-already-there-is-kept",
+     [](std::string &folder) {
+         Upgrade(folder);
+         WriteFile(kInformation + "\\uninstall.iss", "earlier response\r\n");
+         SetAttributes(kInformation + "\\uninstall.iss", FILE_ATTRIBUTE_READONLY);
+     },
+     Removal::Started, true, 0, Left::Something,
+     [](const LauncherRun &run) {
+         EXPECT_EQ(run.records[0].responseFile, "present:earlier response");
+         EXPECT_TRUE(Attributes(kInformation + "\\uninstall.iss") & FILE_ATTRIBUTE_READONLY);
+     }},
+    {"read-only-response-file-from-the-media",
+     [](std::string &folder) {
+         Upgrade(folder);
+         SetAttributes(folder + "\\uninstall.iss", FILE_ATTRIBUTE_READONLY);
+     },
+     Removal::Started, true, 0, Left::Nothing},
+    {"no-response-file",
+     [](std::string &folder) {
+         Upgrade(folder);
+         RemoveAll(folder + "\\uninstall.iss");
+     },
+     Removal::Started, true, 0, Left::Nothing,
+     [](const LauncherRun &run) { EXPECT_EQ(run.records[0].responseFile, "absent"); }},
+    {"no-uninstaller",
+     [](std::string &folder) {
+         Ship(folder);
+         MakeEarlierInstallation(false);
+     },
+     Removal::StartFailed, true, 0, Left::Nothing},
+    {"information-path-names-a-file",
+     [](std::string &folder) {
+         Ship(folder);
+         WriteFile(kInformation, "a file");
+     },
+     Removal::StartFailed, true, 0, Left::Something,
+     [](const LauncherRun &) { EXPECT_EQ(ReadFile(kInformation), "a file"); }},
+
+    // Programs that hand their work over to a copy of themselves and exit at once.
+    {"uninstaller-that-hands-over",
+     [](std::string &folder) {
+         Upgrade(folder);
+         SetEnvironmentVariableA("STAND_IN_HANDOVER_setup", "1000");
+     },
+     Removal::Started, true, 0, Left::Nothing,
+     [](const LauncherRun &run) {
+         ASSERT_EQ(run.records.size(), 3u);
+         EXPECT_TRUE(IsCopy(run.records[1])) << "the copy ends before the installer starts";
+         EXPECT_TRUE(IsPresent(run.records[1].probe)) << "and before the folder goes";
+     }},
+    {"installer-that-hands-over",
+     [](std::string &folder) {
+         Ship(folder);
+         SetEnvironmentVariableA("STAND_IN_HANDOVER_data", "1000");
+     },
+     Removal::None, true, 0, Left::Nothing,
+     [](const LauncherRun &run) {
+         // A silent run waits for the copy; an interactive one for the installer alone.
+         EXPECT_EQ(run.records.size() == 2 && IsCopy(run.records[1]), run.silent);
+         for (int wait = 0; wait < 100 && Records().size() < 2; ++wait)
+             Sleep(100); // the copy must not report into the next run
+     }},
+
+    // Deletion: only what is inside the folder, and only exactly.
+    {"what-cannot-be-deleted-stays",
+     [](std::string &folder) {
+         Upgrade(folder);
+         MakeFolders(kInformation + "\\a\\b");
+         WriteFile(kInformation + "\\a\\b\\locked.txt", "x");
+         WriteFile(kInformation + "\\a\\b\\free.txt", "x");
+         SetAttributes(kInformation + "\\a\\b\\locked.txt", FILE_ATTRIBUTE_READONLY);
+         const std::string deep = kInformation + "\\" + std::string(120, 'd');
+         MakeFolders(deep);
+         WriteFile(deep + "\\" + std::string(MAX_PATH - 2 - deep.size(), 'n'), "259 characters");
+         WriteFile(deep + "\\" + std::string(200, 'n'), "past the limit");
+     },
+     Removal::Started, true, 0, Left::Something,
+     [](const LauncherRun &) {
+         EXPECT_TRUE(Exists(kInformation + "\\a\\b\\locked.txt"));
+         EXPECT_FALSE(Exists(kInformation + "\\a\\b\\free.txt"));
+         EXPECT_FALSE(Exists(kInformation + "\\Disk1"));
+         const std::string deep = kInformation + "\\" + std::string(120, 'd');
+         EXPECT_TRUE(Exists(deep + "\\" + std::string(200, 'n')));
+         EXPECT_FALSE(Exists(deep + "\\" + std::string(MAX_PATH - 2 - deep.size(), 'n')));
+     }},
+    {"nothing-outside-the-folder-is-touched",
+     [](std::string &folder) {
+         Upgrade(folder);
+         MakeOutsideFolder();
+         MakeUnixLink(kOutside, kInformation + "\\Disk1", "link");
+         // The path layer reads "x.." as "x." and "x." as "x".
+         MakeUnixLink(kOutside, kInformation, "x.");
+         MakeFolders(kInformation + "\\x..");
+         // Read through the ANSI code page: "..\..\..\outside\inner", up from "{}" to "C:\".
+         const std::string up = ".." + kFullwidthBackslash + ".." + kSetMinus + ".." +
+                                kFullwidthBackslash + "outside" + kSetMinus + "inner";
+         MakeFolders(kInformation + "\\" + up);
+         WriteFile(kInformation + "\\" + up + kFullwidthBackslash + "keep.txt", "x");
+         for (const char *name : {"dot.", "sp ", "NUL", "con.txt"})
+             WriteFile(kInformation + "\\" + name, "x");
+     },
+     Removal::Started, true, 0, Left::Something,
+     [](const LauncherRun &) {
+         EXPECT_EQ(ReadFile(kOutside + "\\inner\\keep.txt"), "keep");
+         EXPECT_TRUE(Exists(kInformation + "\\dot."));
+         EXPECT_FALSE(Exists(kInformation + "\\Disk1\\Data"));
+     }},
+    {"information-folder-that-is-a-link",
+     [](std::string &folder) {
+         Ship(folder);
+         MakeOutsideFolder();
+         SetAttributes(kOutside, FILE_ATTRIBUTE_HIDDEN);
+         MakeUnixLink(kOutside, kInformationRoot, "{}");
+     },
+     Removal::StartFailed, true, 0, Left::Either,
+     [](const LauncherRun &) {
+         EXPECT_EQ(ReadFile(kOutside + "\\inner\\keep.txt"), "keep");
+         EXPECT_TRUE(Attributes(kOutside) & FILE_ATTRIBUTE_HIDDEN);
+     }},
+
+    // The launcher's own folder, named exactly or not at all.
+    {"look-alike-separators-in-the-launcher-folder",
+     [](std::string &folder) {
+         folder = "C:\\ship\\Prod" + kFullwidthBackslash + ".." + kSetMinus + ".." +
+                  kFullwidthBackslash + "Evil";
+         Upgrade(folder);
+     },
+     Removal::None, false, ERROR_NO_UNICODE_TRANSLATION, Left::Something},
+    {"look-alike-quotes-in-the-launcher-folder",
+     [](std::string &folder) {
+         folder = "C:\\ship\\a" + kFullwidthQuote + " -x " + kFullwidthQuote + "b";
+         Upgrade(folder);
+         CopyTo(OwnFolder() + "\\stand_in.exe", "C:\\ship\\a.exe"); // a trap
+     },
+     // The command line reaches the launcher through the same mapping and counts more than one
+     // argument here, so the row runs interactively only.
+     Removal::None, false, ERROR_NO_UNICODE_TRANSLATION, Left::Something, nullptr, "", nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row> &info) {
+                             std::string name = info.param.name;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+// A real installer engine: its uninstaller hands over to a temporary copy of itself and exits.
+TEST_F(EndToEnd, UpgradesARealProduct) {
+    const std::string product = kProgramFiles + "\\Example Product\\product.txt";
+    Ship(kProduct, "product-1.exe");
+    EXPECT_EQ(RunLauncher(kProduct + "\\launcher.exe", " /s", true).exitCode, 0u);
+    EXPECT_EQ(ReadFile(product), "version 1\r\n");
+
+    CopyTo(OwnFolder() + "\\product-2.exe", kProduct + "\\data.exe");
+    EXPECT_EQ(RunLauncher(kProduct + "\\launcher.exe", " /s", true).exitCode, 0u);
+    EXPECT_EQ(ReadFile(product), "version 2\r\n");
+    EXPECT_EQ(ReadFile(kHistory),
+              "install 1\r\nuninstall 1 begin\r\nuninstall 1 end\r\ninstall 2\r\n");
+    RemoveAll(kProgramFiles + "\\Example Product");
+}
 
 } // namespace
-
-TEST_F(Modes, OneArgumentOfAnyTextMeansSilent) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    const struct {
-        const char *arguments;
-        bool silent;
-    } cases[] = {
-        {"", false},      {"one", true},      {"\"two words\"", true}, {"\"\"", true},
-        {"*", true},      {"one two", false}, {"\"a b\" c", false},    {"   ", false},
-        {"a\\\"b", true}, {"/s", true},       {"\"\" \"\"", false},    {"  padded  ", true},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::string("arguments: [") + c.arguments + "]");
-        const LauncherRun run = Run(folder, c.arguments);
-        EXPECT_EQ(run.outcome.exitCode, 0u);
-        EXPECT_EQ(run.outcome.standardOutput, OpeningLine(c.silent));
-        ExpectOnlyInstaller(run, folder, c.silent);
-    }
-}
-
-TEST_F(InstallerCommands, FolderWithBlanksAndParenthesesIsQuoted) {
-    const std::string folder = Ship("C:\\Program Files Setup (x86)\\My Product 2.0");
-    PlaceTrap("C:\\Program Files Setup (x86)\\My.exe");
-    for (bool silent : kModes) {
-        const LauncherRun run = Run(folder, silent ? "/s" : "");
-        ExpectOnlyInstaller(run, folder, silent);
-        EXPECT_EQ(run.records[0].currentDirectory, kCurrentDirectory);
-    }
-}
-
-TEST_F(InstallerCommands, LongLauncherFolderIsNeverCutShort) {
-    const std::string folder =
-        Ship(kShipRoot + "\\" + std::string(60, 'p') + " setup " + std::string(60, 'q'));
-    ASSERT_GT(folder.size(), 113u);
-    for (bool silent : kModes)
-        ExpectOnlyInstaller(Run(folder, silent ? "x" : ""), folder, silent);
-}
-
-TEST_F(InstallerCommands, LauncherAtADriveRoot) {
-    CopyTo(own_ + "\\launcher.exe", "C:\\launcher.exe");
-    CopyTo(own_ + "\\stand_in.exe", "C:\\data.exe");
-    for (bool silent : kModes) {
-        const LauncherRun run = Run("C:", silent ? "x" : "");
-        ASSERT_EQ(run.records.size(), 1u);
-        EXPECT_TRUE(SamePath(run.records[0].module, "C:\\data.exe"));
-        EXPECT_EQ(run.records[0].commandLine, InstallerCommand("C:\\", silent));
-    }
-    DeleteFileA("C:\\launcher.exe");
-    DeleteFileA("C:\\data.exe");
-}
-
-TEST_F(InstallerCommands, MissingInstallerStartsNothingElse) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    DeleteFileA((folder + "\\data.exe").c_str());
-    for (bool silent : kModes) {
-        const LauncherRun run = Run(folder, silent ? "x" : "");
-        EXPECT_EQ(run.outcome.exitCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-        EXPECT_EQ(run.outcome.standardOutput, OpeningLine(silent));
-        EXPECT_TRUE(run.records.empty());
-    }
-}
-
-TEST_F(ExitCodes, InstallersExitCodePassesThrough) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    for (const char *code : {"0", "1", "3010", "1603", "3221225477"}) {
-        SetEnvironmentVariableA("STAND_IN_EXIT_data", code);
-        for (bool silent : kModes) {
-            SCOPED_TRACE(code);
-            const LauncherRun run = Run(folder, silent ? "x" : "");
-            EXPECT_EQ(run.outcome.exitCode, std::strtoul(code, nullptr, 10));
-        }
-    }
-}
-
-TEST_F(ExitCodes, UninstallersExitCodeIsNotTheLaunchers) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    SetEnvironmentVariableA("STAND_IN_EXIT_setup", "1603");
-    for (bool silent : kModes) {
-        MakeEarlierInstallation();
-        const LauncherRun run = Run(folder, silent ? "x" : "");
-        EXPECT_EQ(run.outcome.exitCode, 0u);
-        EXPECT_EQ(run.records.size(), 2u);
-        EXPECT_FALSE(Exists(information_));
-    }
-}
-
-TEST_F(Removal, FirstInstallationTouchesNothing) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    for (bool silent : kModes) {
-        const LauncherRun run = Run(folder, silent ? "x" : "");
-        EXPECT_EQ(run.outcome.standardOutput, OpeningLine(silent));
-        ExpectOnlyInstaller(run, folder, silent);
-        EXPECT_FALSE(Exists(information_));
-        EXPECT_TRUE(Exists(informationRoot_));
-    }
-}
-
-TEST_F(Removal, UninstallerGetsItsResponseFileAndRunsBeforeTheInstaller) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    for (bool silent : kModes) {
-        MakeEarlierInstallation();
-        const LauncherRun run = Run(folder, silent ? "x" : "");
-        EXPECT_EQ(run.outcome.exitCode, 0u);
-        EXPECT_EQ(run.outcome.standardOutput, RemovalOutput(silent, true));
-        ASSERT_EQ(run.records.size(), 2u);
-        EXPECT_TRUE(SamePath(run.records[0].module, information_ + "\\setup.exe"));
-        EXPECT_EQ(run.records[0].commandLine, UninstallCommand());
-        EXPECT_EQ(run.records[0].responseFile, "present:response beside the launcher");
-        EXPECT_TRUE(SamePath(run.records[1].module, folder + "\\data.exe"));
-        EXPECT_EQ(run.records[1].commandLine, InstallerCommand(folder, silent));
-        EXPECT_EQ(run.records[1].probe, "absent") << "the installer must find the folder gone";
-        EXPECT_TRUE(Exists(informationRoot_));
-        EXPECT_TRUE(Exists(folder + "\\uninstall.iss"));
-    }
-}
-
-TEST_F(Removal, ResponseFileAlreadyInTheFolderIsKept) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    MakeEarlierInstallation();
-    WriteFile(information_ + "\\uninstall.iss", "earlier response\r\n");
-    const LauncherRun run = Run(folder, "x");
-    ASSERT_EQ(run.records.size(), 2u);
-    EXPECT_EQ(run.records[0].responseFile, "present:earlier response");
-    EXPECT_FALSE(Exists(information_));
-}
-
-TEST_F(Removal, NoResponseFileBesideTheLauncher) {
-    const std::string folder = Ship(kShipRoot + "\\product", false);
-    MakeEarlierInstallation();
-    const LauncherRun run = Run(folder, "");
-    ASSERT_EQ(run.records.size(), 2u);
-    EXPECT_EQ(run.records[0].commandLine, UninstallCommand());
-    EXPECT_EQ(run.records[0].responseFile, "absent");
-    EXPECT_FALSE(Exists(information_));
-}
-
-TEST_F(Removal, FolderWithoutAnUninstallerIsStillDeleted) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    for (bool silent : kModes) {
-        MakeEarlierInstallation(false);
-        const LauncherRun run = Run(folder, silent ? "x" : "");
-        EXPECT_EQ(run.outcome.standardOutput, RemovalOutput(silent, false));
-        ExpectOnlyInstaller(run, folder, silent);
-        EXPECT_FALSE(Exists(information_));
-    }
-}
-
-TEST_F(Removal, InformationPathNamingAFileIsLeftAlone) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    WriteFile(information_, "a file, not a folder");
-    for (bool silent : kModes) {
-        const LauncherRun run = Run(folder, silent ? "x" : "");
-        EXPECT_EQ(run.outcome.standardOutput, RemovalOutput(silent, false));
-        ExpectOnlyInstaller(run, folder, silent);
-        EXPECT_EQ(ReadFile(information_), "a file, not a folder");
-    }
-}
-
-TEST_F(RemovalSafety, ReadOnlyFileKeepsItsFolders) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    MakeEarlierInstallation();
-    MakeFolders(information_ + "\\a\\b");
-    WriteFile(information_ + "\\a\\b\\locked.txt", "x");
-    WriteFile(information_ + "\\a\\b\\free.txt", "x");
-    MakeReadOnly(information_ + "\\a\\b\\locked.txt");
-
-    const LauncherRun run = Run(folder, "x");
-    EXPECT_EQ(run.records.size(), 2u);
-    EXPECT_TRUE(Exists(information_ + "\\a\\b\\locked.txt"));
-    EXPECT_FALSE(Exists(information_ + "\\a\\b\\free.txt"));
-    EXPECT_FALSE(Exists(information_ + "\\setup.exe"));
-    EXPECT_FALSE(Exists(information_ + "\\Disk1"));
-}
-
-TEST_F(RemovalSafety, LinkInsideTheTreeIsNeverFollowed) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    MakeFolders(kOutside + "\\inner");
-    WriteFile(kOutside + "\\keep.txt", "keep");
-    WriteFile(kOutside + "\\inner\\keep too.txt", "keep");
-    for (bool silent : kModes) {
-        MakeEarlierInstallation();
-        MakeUnixLink(kOutside, information_ + "\\Disk1\\link");
-        const LauncherRun run = Run(folder, silent ? "x" : "");
-        EXPECT_EQ(run.records.size(), 2u);
-        EXPECT_EQ(ReadFile(kOutside + "\\keep.txt"), "keep");
-        EXPECT_EQ(ReadFile(kOutside + "\\inner\\keep too.txt"), "keep");
-        EXPECT_FALSE(Exists(information_ + "\\Disk1\\Data"));
-        RemoveAll(information_);
-    }
-}
-
-TEST_F(RemovalSafety, InformationFolderThatIsALinkIsNeverEntered) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    MakeFolders(kOutside + "\\inner");
-    WriteFile(kOutside + "\\keep.txt", "keep");
-    WriteFile(kOutside + "\\inner\\keep too.txt", "keep");
-    MakeUnixLink(kOutside, information_);
-
-    const LauncherRun run = Run(folder, "x");
-    ExpectOnlyInstaller(run, folder, true);
-    EXPECT_EQ(ReadFile(kOutside + "\\keep.txt"), "keep");
-    EXPECT_EQ(ReadFile(kOutside + "\\inner\\keep too.txt"), "keep");
-}
-
-TEST_F(RemovalSafety, LongNamesAreHandledWhole) {
-    const std::string folder = Ship(kShipRoot + "\\product");
-    SetEnvironmentVariableA("STAND_IN_EXIT_data", "3010");
-    MakeEarlierInstallation();
-    // Entry paths up to the platform's 259 characters, past any short fixed buffer.
-    const std::string longFolder = information_ + "\\" + std::string(120, 'd');
-    MakeFolders(longFolder);
-    const std::size_t room = MAX_PATH - 1 - longFolder.size() - 1;
-    WriteFile(longFolder + "\\" + std::string(room, 'n'), "x");
-    WriteFile(information_ + "\\" + std::string(MAX_PATH - 2 - information_.size(), 'm'), "x");
-
-    LauncherRun run = Run(folder, "x");
-    EXPECT_EQ(run.outcome.exitCode, 3010u);
-    EXPECT_EQ(run.records.size(), 2u);
-    EXPECT_FALSE(Exists(information_));
-
-    // A path the platform refuses is skipped; the rest goes and the installer still runs.
-    MakeEarlierInstallation();
-    MakeFolders(longFolder);
-    const std::string tooLong = longFolder + "\\" + std::string(200, 'n');
-    ASSERT_TRUE(MakeFileWithLongPath(tooLong));
-    run = Run(folder, "x");
-    EXPECT_EQ(run.outcome.exitCode, 3010u);
-    EXPECT_EQ(run.records.size(), 2u);
-    EXPECT_TRUE(ExistsWithLongPath(tooLong));
-    EXPECT_FALSE(Exists(information_ + "\\setup.exe"));
-}

@@ -1,6 +1,9 @@
 #pragma once
 
 // File and process helpers for tests that run under Wine against real folders and programs.
+// Paths are UTF-8 and absolute; every file call uses the wide, unlimited-length path form, so
+// names the ANSI calls cannot reach (look-alike characters, trailing dots, device names, paths
+// past the platform limit) are made, read and removed exactly.
 
 #include <string>
 #include <vector>
@@ -11,33 +14,23 @@ namespace test_files {
 
 // The folder of the running test program; the launcher and the stand-in are built beside it.
 std::string OwnFolder();
-
 std::string Environment(const std::string &name);
-std::string CurrentDirectory();
 
 void MakeFolders(const std::string &path);
 void WriteFile(const std::string &path, const std::string &content);
 std::string ReadFile(const std::string &path);
 void CopyTo(const std::string &source, const std::string &target);
+DWORD Attributes(const std::string &path);
 bool Exists(const std::string &path);
-void MakeReadOnly(const std::string &path);
+void SetAttributes(const std::string &path, DWORD attributes);
 
 // Removes a tree for test set-up, clearing read-only files and never following links.
 void RemoveAll(const std::string &path);
 
-// Makes `path` a new, empty folder and returns it.
-std::string FreshFolder(const std::string &path);
-
-// Makes `link` a Unix symbolic link to `target`; Wine shows it as a directory link.
-void MakeUnixLink(const std::string &target, const std::string &link);
-
-// Creates a file through the wide, unlimited-length path form, for names and paths that the
-// ANSI calls refuse.
-bool MakeFileWithLongPath(const std::string &path);
-bool ExistsWithLongPath(const std::string &path);
+// Makes folder\name a Unix symbolic link to `target`; Wine shows it as a directory link.
+void MakeUnixLink(const std::string &target, const std::string &folder, const std::string &name);
 
 struct ProcessOutcome {
-    bool started = false;
     DWORD exitCode = 0;
     std::string standardOutput;
 };
@@ -47,7 +40,6 @@ struct ProcessOutcome {
 ProcessOutcome RunProcess(const std::string &commandLine, const std::string &currentDirectory,
                           const std::string &outputFile);
 
-std::vector<std::string> SplitLines(const std::string &text);
-std::vector<std::string> SplitFields(const std::string &line, char separator);
+std::vector<std::string> SplitFields(const std::string &text, char separator);
 
 } // namespace test_files
