@@ -27,8 +27,8 @@ const std::string kFullwidthQuote = "\xEF\xBC\x82";
 const char *const kTraps[] = {"C:\\Program.exe", "C:\\current\\data.exe", "C:\\windows\\data.exe",
                               "C:\\windows\\system32\\data.exe", "C:\\Evil\\data.exe"};
 
-// One run of a stand-in program, as it reported itself: module path in lower case, command line,
-// its response file and the information folder ("absent", or "present:" and a first line).
+// A stand-in's report: its module in lower case, its command line, its response file and the
+// information folder, each "absent" or "present:" and its first line.
 struct Record {
     std::string module, commandLine, responseFile, probe;
 };
@@ -42,10 +42,6 @@ struct LauncherRun {
 
 bool IsCopy(const Record &record) {
     return record.module.find("-copy.exe") != std::string::npos;
-}
-
-bool IsPresent(const std::string &description) {
-    return description.rfind("present", 0) == 0;
 }
 
 std::vector<Record> Records() {
@@ -74,6 +70,10 @@ void MakeEarlierInstallation(bool withUninstaller = true) {
         CopyTo(OwnFolder() + "\\stand_in.exe", kInformation + "\\setup.exe");
 }
 
+void ShipOnly(std::string &folder) {
+    Ship(folder);
+}
+
 void Upgrade(std::string &folder) {
     Ship(folder);
     MakeEarlierInstallation();
@@ -97,6 +97,7 @@ enum class Left { Nothing, Something, Either }; // of the information folder aft
 struct Row {
     const char *name;
     void (*arrange)(std::string &folder); // sets the scene; may move the launcher folder
+    const char *standIns;                 // "EXIT_data=3010 HANDOVER_setup=1000": STAND_IN_...
     Removal removal;
     bool installerRuns;
     DWORD exitCode;
@@ -143,7 +144,7 @@ void CheckRun(const Row &row, const std::string &folder, const LauncherRun &run)
     }
     // The installer starts only once the removal stage has ended.
     if (row.installerRuns && !run.records.empty() && !IsCopy(run.records.back())) {
-        EXPECT_EQ(IsPresent(run.records.back().probe), folderLeft);
+        EXPECT_EQ(run.records.back().probe == "present:", folderLeft);
     }
     if (row.check != nullptr)
         row.check(run);
@@ -151,23 +152,20 @@ void CheckRun(const Row &row, const std::string &folder, const LauncherRun &run)
 
 class EndToEnd : public ::testing::TestWithParam<Row> {
   protected:
-    static void SetUpTestSuite() {
-        for (const std::string trap : kTraps) {
-            MakeFolders(trap.substr(0, trap.find_last_of('\\')));
-            CopyTo(OwnFolder() + "\\stand_in.exe", trap);
-        }
-        SetEnvironmentVariableA("STAND_IN_REPORT", kReport.c_str());
-        SetEnvironmentVariableA("STAND_IN_PROBE", kInformation.c_str());
-    }
-
     void SetUp() override {
         for (const std::string &path :
              {kInformationRoot, std::string("C:\\ship"), kOutside, kHistory})
             RemoveAll(path);
+        for (const std::string trap : kTraps) {
+            MakeFolders(trap.substr(0, trap.find_last_of('\\')));
+            CopyTo(OwnFolder() + "\\stand_in.exe", trap);
+        }
         MakeFolders(kInformationRoot);
         for (const char *name : {"STAND_IN_EXIT_data", "STAND_IN_EXIT_setup",
                                  "STAND_IN_HANDOVER_data", "STAND_IN_HANDOVER_setup"})
             SetEnvironmentVariableA(name, nullptr);
+        SetEnvironmentVariableA("STAND_IN_REPORT", kReport.c_str());
+        SetEnvironmentVariableA("STAND_IN_PROBE", kInformation.c_str());
     }
 };
 
@@ -180,6 +178,9 @@ TEST_P(EndToEnd, Row) {
         SCOPED_TRACE(std::string(row.name) + (silent ? ", silent" : ", interactive") +
                      ", arguments [" + arguments + "]");
         SetUp();
+        for (const std::string &setting : SplitFields(row.standIns, ' '))
+            SetEnvironmentVariableA(("STAND_IN_" + setting.substr(0, setting.find('='))).c_str(),
+                                    setting.substr(setting.find('=') + 1).c_str());
         std::string folder = kProduct;
         row.arrange(folder);
         const std::string launcher =
@@ -188,18 +189,12 @@ TEST_P(EndToEnd, Row) {
     }
 }
 
-void FirstInstallation(std::string &folder) {
-    Ship(folder);
-    SetEnvironmentVariableA("STAND_IN_EXIT_data", "3010");
-}
-
 const Row kRows[] = {
     // The launcher counts its arguments by fixed rules, whatever its runtime would say.
-    {"one-argument-is-silent", FirstInstallation, Removal::None, true, 3010, Left::Nothing,
-     [](const LauncherRun &) { EXPECT_TRUE(Exists(kInformationRoot)); }, " one two",
-     " \"two words\""},
-    {"quotes-by-the-rules", FirstInstallation, Removal::None, true, 3010, Left::Nothing, nullptr,
-     " \"a\"\"b c\"", "x"},
+    {"one-argument-is-silent", ShipOnly, "EXIT_data=3010", Removal::None, true, 3010, Left::Nothing,
+     nullptr, " one two", " \"two words\""},
+    {"quotes-by-the-rules", ShipOnly, "EXIT_data=3010", Removal::None, true, 3010, Left::Nothing,
+     nullptr, " \"a\"\"b c\"", "x"},
 
     // The installer beside the launcher, by its full quoted path and nowhere else.
     {"long-folder-with-blanks",
@@ -207,36 +202,33 @@ const Row kRows[] = {
          folder = "C:\\Program Files Setup (x86)\\" + std::string(80, 'p') + " My Product (2.0)";
          Ship(folder);
      },
-     Removal::None, true, 0, Left::Nothing},
+     "", Removal::None, true, 0, Left::Nothing},
     {"launcher-at-a-drive-root",
      [](std::string &folder) {
          folder = "C:";
          CopyTo(OwnFolder() + "\\launcher.exe", "C:\\launcher.exe");
          CopyTo(OwnFolder() + "\\stand_in.exe", "C:\\data.exe");
      },
-     Removal::None, true, 0, Left::Nothing},
-    {"installer-that-does-not-start",
+     "", Removal::None, true, 0, Left::Nothing},
+    {"installer-that-does-not-start-without-a-response-file",
      [](std::string &folder) {
          Upgrade(folder);
          WriteFile(folder + "\\data.exe", "not a program");
+         RemoveAll(folder + "\\uninstall.iss");
      },
-     Removal::Started, false, ERROR_BAD_EXE_FORMAT, Left::Nothing},
+     "", Removal::Started, false, ERROR_BAD_EXE_FORMAT, Left::Nothing,
+     [](const LauncherRun &run) { EXPECT_EQ(run.records[0].responseFile, "absent"); }},
     {"missing-installer-keeps-the-earlier-installation",
      [](std::string &folder) {
          Upgrade(folder);
          RemoveAll(folder + "\\data.exe");
      },
-     Removal::None, false, ERROR_FILE_NOT_FOUND, Left::Something,
+     "", Removal::None, false, ERROR_FILE_NOT_FOUND, Left::Something,
      [](const LauncherRun &) { EXPECT_TRUE(Exists(kInformation + "\\Disk1\\Data\\data1.cab")); }},
 
     // The earlier installation: response file, uninstaller, then the folder goes.
-    {"upgrade",
-     [](std::string &folder) {
-         Upgrade(folder);
-         SetEnvironmentVariableA("STAND_IN_EXIT_setup", "1603");
-         SetEnvironmentVariableA("STAND_IN_EXIT_data", "3221225477");
-     },
-     Removal::Started, true, 3221225477u, Left::Nothing,
+    {"upgrade", Upgrade, "EXIT_setup=1603 EXIT_data=3221225477", Removal::Started, true,
+     3221225477u, Left::Nothing,
      [](const LauncherRun &run) {
          EXPECT_EQ(run.records[0].responseFile, "present:response beside the launcher");
      }},
@@ -246,7 +238,7 @@ const Row kRows[] = {
          WriteFile(kInformation + "\\uninstall.iss", "earlier response\r\n");
          SetAttributes(kInformation + "\\uninstall.iss", FILE_ATTRIBUTE_READONLY);
      },
-     Removal::Started, true, 0, Left::Something,
+     "", Removal::Started, true, 0, Left::Something,
      [](const LauncherRun &run) {
          EXPECT_EQ(run.records[0].responseFile, "present:earlier response");
          EXPECT_TRUE(Attributes(kInformation + "\\uninstall.iss") & FILE_ATTRIBUTE_READONLY);
@@ -256,46 +248,22 @@ const Row kRows[] = {
          Upgrade(folder);
          SetAttributes(folder + "\\uninstall.iss", FILE_ATTRIBUTE_READONLY);
      },
-     Removal::Started, true, 0, Left::Nothing},
-    {"no-response-file",
-     [](std::string &folder) {
-         Upgrade(folder);
-         RemoveAll(folder + "\\uninstall.iss");
-     },
-     Removal::Started, true, 0, Left::Nothing,
-     [](const LauncherRun &run) { EXPECT_EQ(run.records[0].responseFile, "absent"); }},
+     "", Removal::Started, true, 0, Left::Nothing},
     {"no-uninstaller",
      [](std::string &folder) {
          Ship(folder);
          MakeEarlierInstallation(false);
      },
-     Removal::StartFailed, true, 0, Left::Nothing},
-    {"information-path-names-a-file",
-     [](std::string &folder) {
-         Ship(folder);
-         WriteFile(kInformation, "a file");
-     },
-     Removal::StartFailed, true, 0, Left::Something,
-     [](const LauncherRun &) { EXPECT_EQ(ReadFile(kInformation), "a file"); }},
-
-    // Programs that hand their work over to a copy of themselves and exit at once.
-    {"uninstaller-that-hands-over",
-     [](std::string &folder) {
-         Upgrade(folder);
-         SetEnvironmentVariableA("STAND_IN_HANDOVER_setup", "1000");
-     },
-     Removal::Started, true, 0, Left::Nothing,
+     "", Removal::StartFailed, true, 0, Left::Nothing},
+    {"uninstaller-that-hands-over", Upgrade, "HANDOVER_setup=1000", Removal::Started, true, 0,
+     Left::Nothing,
      [](const LauncherRun &run) {
          ASSERT_EQ(run.records.size(), 3u);
          EXPECT_TRUE(IsCopy(run.records[1])) << "the copy ends before the installer starts";
-         EXPECT_TRUE(IsPresent(run.records[1].probe)) << "and before the folder goes";
+         EXPECT_EQ(run.records[1].probe, "present:") << "and before the folder goes";
      }},
-    {"installer-that-hands-over",
-     [](std::string &folder) {
-         Ship(folder);
-         SetEnvironmentVariableA("STAND_IN_HANDOVER_data", "1000");
-     },
-     Removal::None, true, 0, Left::Nothing,
+    {"installer-that-hands-over", ShipOnly, "HANDOVER_data=1000", Removal::None, true, 0,
+     Left::Nothing,
      [](const LauncherRun &run) {
          // A silent run waits for the copy; an interactive one for the installer alone.
          EXPECT_EQ(run.records.size() == 2 && IsCopy(run.records[1]), run.silent);
@@ -316,7 +284,7 @@ const Row kRows[] = {
          WriteFile(deep + "\\" + std::string(MAX_PATH - 2 - deep.size(), 'n'), "259 characters");
          WriteFile(deep + "\\" + std::string(200, 'n'), "past the limit");
      },
-     Removal::Started, true, 0, Left::Something,
+     "", Removal::Started, true, 0, Left::Something,
      [](const LauncherRun &) {
          EXPECT_TRUE(Exists(kInformation + "\\a\\b\\locked.txt"));
          EXPECT_FALSE(Exists(kInformation + "\\a\\b\\free.txt"));
@@ -329,9 +297,9 @@ const Row kRows[] = {
      [](std::string &folder) {
          Upgrade(folder);
          MakeOutsideFolder();
-         MakeUnixLink(kOutside, kInformation + "\\Disk1", "link");
+         MakeUnixLink(kOutside, kInformation + "\\Disk1\\link");
          // The path layer reads "x.." as "x." and "x." as "x".
-         MakeUnixLink(kOutside, kInformation, "x.");
+         MakeUnixLink(kOutside, kInformation + "\\x.");
          MakeFolders(kInformation + "\\x..");
          // Read through the ANSI code page: "..\..\..\outside\inner", up from "{}" to "C:\".
          const std::string up = ".." + kFullwidthBackslash + ".." + kSetMinus + ".." +
@@ -341,7 +309,7 @@ const Row kRows[] = {
          for (const char *name : {"dot.", "sp ", "NUL", "con.txt"})
              WriteFile(kInformation + "\\" + name, "x");
      },
-     Removal::Started, true, 0, Left::Something,
+     "", Removal::Started, true, 0, Left::Something,
      [](const LauncherRun &) {
          EXPECT_EQ(ReadFile(kOutside + "\\inner\\keep.txt"), "keep");
          EXPECT_TRUE(Exists(kInformation + "\\dot."));
@@ -352,9 +320,9 @@ const Row kRows[] = {
          Ship(folder);
          MakeOutsideFolder();
          SetAttributes(kOutside, FILE_ATTRIBUTE_HIDDEN);
-         MakeUnixLink(kOutside, kInformationRoot, "{}");
+         MakeUnixLink(kOutside, kInformation);
      },
-     Removal::StartFailed, true, 0, Left::Either,
+     "", Removal::StartFailed, true, 0, Left::Either,
      [](const LauncherRun &) {
          EXPECT_EQ(ReadFile(kOutside + "\\inner\\keep.txt"), "keep");
          EXPECT_TRUE(Attributes(kOutside) & FILE_ATTRIBUTE_HIDDEN);
@@ -367,13 +335,14 @@ const Row kRows[] = {
                   kFullwidthBackslash + "Evil";
          Upgrade(folder);
      },
-     Removal::None, false, ERROR_NO_UNICODE_TRANSLATION, Left::Something},
+     "", Removal::None, false, ERROR_NO_UNICODE_TRANSLATION, Left::Something},
     {"look-alike-quotes-in-the-launcher-folder",
      [](std::string &folder) {
          folder = "C:\\ship\\a" + kFullwidthQuote + " -x " + kFullwidthQuote + "b";
          Upgrade(folder);
          CopyTo(OwnFolder() + "\\stand_in.exe", "C:\\ship\\a.exe"); // a trap
      },
+     "",
      // The command line reaches the launcher through the same mapping and counts more than one
      // argument here, so the row runs interactively only.
      Removal::None, false, ERROR_NO_UNICODE_TRANSLATION, Left::Something, nullptr, "", nullptr},
@@ -398,7 +367,6 @@ TEST_F(EndToEnd, UpgradesARealProduct) {
     EXPECT_EQ(ReadFile(product), "version 2\r\n");
     EXPECT_EQ(ReadFile(kHistory),
               "install 1\r\nuninstall 1 begin\r\nuninstall 1 end\r\ninstall 2\r\n");
-    RemoveAll(kProgramFiles + "\\Example Product");
 }
 
 } // namespace

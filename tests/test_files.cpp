@@ -1,5 +1,7 @@
 #include "test_files.h"
 
+#include <algorithm>
+#include <fstream>
 #include <stdexcept>
 
 #include "platform/handle_owner.h"
@@ -26,17 +28,11 @@ void Require(bool condition, const std::string &what) {
         throw std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
 }
 
-// Wine's own conversion of a Windows path to the Unix path behind it.
-std::string UnixPath(const std::string &windowsPath) {
-    using Convert = char *(CDECL *)(const WCHAR *);
-    const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void *>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    Require(convert != nullptr, "not running under Wine");
-    char *unixPath = convert(Wide(windowsPath).c_str());
-    Require(unixPath != nullptr, "no Unix path for " + windowsPath);
-    std::string result(unixPath);
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    return result;
+// The Unix path behind a path on drive C of the running prefix. Names go over as they are: the
+// path layer would rewrite a name like "x.".
+std::string UnixPath(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return Environment("WINEPREFIX") + "/drive_c/" + path.substr(3);
 }
 
 // Wine splits a Unix program's arguments by the Windows rules (double quotes group) and does
@@ -63,9 +59,9 @@ std::string Environment(const std::string &name) {
 }
 
 void MakeFolders(const std::string &path) {
-    for (std::string::size_type at = path.find('\\', 3); at != std::string::npos;
-         at = path.find('\\', at + 1))
-        CreateDirectoryW(Exact(path.substr(0, at)).c_str(), nullptr);
+    const std::string parent = path.substr(0, path.find_last_of('\\'));
+    if (parent.size() > 2 && !Exists(parent))
+        MakeFolders(parent);
     CreateDirectoryW(Exact(path).c_str(), nullptr);
     Require(Attributes(path) & FILE_ATTRIBUTE_DIRECTORY, "cannot make " + path);
 }
@@ -80,16 +76,8 @@ void WriteFile(const std::string &path, const std::string &content) {
 }
 
 std::string ReadFile(const std::string &path) {
-    const CloseHandleOwner file(CreateFileW(Exact(path).c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string content;
-    char buffer[4096];
-    DWORD read = 0;
-    while (file.IsOpen() && ::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) &&
-           read > 0)
-        content.append(buffer, read);
-    return content;
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 void CopyTo(const std::string &source, const std::string &target) {
@@ -111,44 +99,14 @@ void SetAttributes(const std::string &path, DWORD attributes) {
 }
 
 void RemoveAll(const std::string &path) {
-    const DWORD attributes = Attributes(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) { // through Wine the link would be followed
-        const std::string::size_type separator = path.find_last_of('\\');
-        return RunUnixCommand("/bin/rm -f \"" + UnixPath(path.substr(0, separator)) + "/" +
-                                  path.substr(separator + 1) + "\"",
-                              path, false);
-    }
-    SetFileAttributesW(Exact(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileW(Exact(path).c_str());
-        return;
-    }
-    WIN32_FIND_DATAW entry;
-    const HANDLE search = FindFirstFileW((Exact(path) + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::string utf8(name.size() * 3, '\0');
-            utf8.resize(WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()),
-                                            &utf8[0], static_cast<int>(utf8.size()), nullptr,
-                                            nullptr));
-            RemoveAll(path + "\\" + utf8);
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryW(Exact(path).c_str());
+    // From the Unix side: Wine would follow a link, and Unix takes any name and attribute.
+    if (Exists(path))
+        RunUnixCommand("/bin/rm -rf \"" + UnixPath(path) + "\"", path, false);
 }
 
-void MakeUnixLink(const std::string &target, const std::string &folder, const std::string &name) {
-    // The link's own name goes to Unix as given: the path layer would rewrite a name like "x.".
-    const std::string link = folder + "\\" + name;
-    RunUnixCommand("/bin/ln -s \"" + UnixPath(target) + "\" \"" + UnixPath(folder) + "/" + name +
-                       "\"",
-                   link, true);
+void MakeUnixLink(const std::string &target, const std::string &link) {
+    RunUnixCommand("/bin/ln -s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"", link,
+                   true);
     Require(Attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT, "not a link: " + link);
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 // File and process helpers for tests that run under Wine against real folders and programs.
-// Paths are UTF-8 and absolute; every file call uses the wide, unlimited-length path form, so
-// names the ANSI calls cannot reach (look-alike characters, trailing dots, device names, paths
-// past the platform limit) are made, read and removed exactly.
+// Paths are UTF-8 and absolute. Files and folders are made through the wide, unlimited-length
+// path form, so names the ANSI calls cannot reach (look-alike characters, trailing dots, device
+// names, paths past the platform limit) are made exactly; ReadFile takes ASCII paths.
 
 #include <string>
 #include <vector>
@@ -24,11 +24,11 @@ DWORD Attributes(const std::string &path);
 bool Exists(const std::string &path);
 void SetAttributes(const std::string &path, DWORD attributes);
 
-// Removes a tree for test set-up, clearing read-only files and never following links.
+// Removes a tree for test set-up, read-only entries included, never following links.
 void RemoveAll(const std::string &path);
 
-// Makes folder\name a Unix symbolic link to `target`; Wine shows it as a directory link.
-void MakeUnixLink(const std::string &target, const std::string &folder, const std::string &name);
+// Makes `link` a Unix symbolic link to `target`; Wine shows it as a directory link.
+void MakeUnixLink(const std::string &target, const std::string &link);
 
 struct ProcessOutcome {
     DWORD exitCode = 0;
