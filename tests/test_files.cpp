@@ -113,9 +113,9 @@ void MakeUnixLink(const std::string &target, const std::string &link) {
 ProcessOutcome RunProcess(const std::string &commandLine, const std::string &currentDirectory,
                           const std::string &outputFile) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    CloseHandleOwner output(CreateFileW(Exact(outputFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                        &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                        nullptr));
+    CloseHandleOwner output(CreateFileW(Exact(outputFile).c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     Require(output.IsOpen(), "cannot create " + outputFile);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;

@@ -35,8 +35,8 @@ struct ProcessOutcome {
     std::string standardOutput;
 };
 
-// Runs a command line in the given current directory with standard output sent to a file, waits
-// and returns the full exit code and every byte written to standard output.
+// Runs a command line in the given current directory with standard output sent to a shared file
+// (a program left running keeps it open), waits, returns the exit code and every byte written.
 ProcessOutcome RunProcess(const std::string &commandLine, const std::string &currentDirectory,
                           const std::string &outputFile);
 
