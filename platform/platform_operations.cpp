@@ -72,6 +72,8 @@ LauncherFolder ReadLauncherFolder() {
         return {{}, ErrorOr(GetLastError(), ERROR_BAD_PATHNAME)};
     PathRemoveFileSpecW(&path[0]);
     path.resize(std::wcslen(path.c_str()));
+    if (path.empty()) // never a folder relative to the current directory
+        return {{}, ERROR_BAD_PATHNAME};
     std::optional<std::string> exact = ExactAnsiText(path);
     if (!exact)
         return {{}, ERROR_NO_UNICODE_TRANSLATION};
