@@ -10,11 +10,11 @@ namespace launcher {
 // attributes.
 bool IsLinkAttributes(DWORD attributes);
 
-// Removes a folder with everything below it, deleting what it can and skipping what it cannot.
-// Links (junctions, directory symbolic links, mount points) are removed as themselves and never
-// followed, the folder itself included. An entry whose name cannot be joined to its folder's path
-// exactly (see IsExactlyJoinable) is left in place. Returns 1 when the folder itself was
-// removed, else 0.
-int DeleteTree(const std::string &folder);
+// Removes a folder, given by its "\\?\" path, with everything below it, deleting what it can and
+// skipping what it cannot. Every entry is reached by the exact name it was listed under, so no
+// name and no length leads anywhere else. Links (junctions, directory symbolic links, mount
+// points) are removed as themselves and never followed, the folder itself included. Returns 1
+// when the folder itself was removed, else 0.
+int DeleteTree(const std::wstring &exactFolder);
 
 } // namespace launcher

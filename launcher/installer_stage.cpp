@@ -4,7 +4,7 @@
 
 namespace launcher {
 
-DWORD RunInstallerStage(LaunchMode mode, const std::string &launcherFolder) {
+DWORD RunInstallerStage(LaunchMode mode, const std::wstring &launcherFolder) {
     const platform::WaitScope scope = mode == LaunchMode::Silent ? platform::WaitScope::ProcessTree
                                                                  : platform::WaitScope::Process;
     const platform::StartedProcess installer =

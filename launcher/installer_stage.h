@@ -13,6 +13,6 @@ namespace launcher {
 // and exit early; in interactive mode for the installer alone, since a person may start the
 // product from its last page. Returns the installer's exit code, or the error that kept it from
 // starting (never 0).
-DWORD RunInstallerStage(LaunchMode mode, const std::string &launcherFolder);
+DWORD RunInstallerStage(LaunchMode mode, const std::wstring &launcherFolder);
 
 } // namespace launcher

@@ -10,20 +10,15 @@ namespace launcher {
 
 namespace {
 
-bool IsFile(const std::string &path) {
-    const DWORD attributes = platform::ReadAttributes(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // One launch sequence: the removal of the earlier installation, then the product installer.
-// Nothing is removed unless the installer beside the launcher can be named exactly and is there:
-// an earlier installation removed without a new one leaves no product at all.
+// Nothing is removed unless the installer beside the launcher is there as a file: an earlier
+// installation removed without a new one leaves no product at all.
 DWORD RunLaunchSequence(const LaunchSequence &sequence,
-                        const std::optional<std::string> &drivePrefix) {
+                        const std::optional<std::wstring> &drivePrefix) {
     const platform::LauncherFolder launcherFolder = platform::ReadLauncherFolder();
     if (launcherFolder.path.empty())
         return launcherFolder.error;
-    if (!IsFile(JoinPath(launcherFolder.path, "data.exe")))
+    if (!platform::IsExistingFile(JoinPath(launcherFolder.path, L"data.exe")))
         return ERROR_FILE_NOT_FOUND;
     // Without a drive prefix every system path would be relative to the current directory.
     if (drivePrefix)
@@ -33,12 +28,12 @@ DWORD RunLaunchSequence(const LaunchSequence &sequence,
 
 } // namespace
 
-bool Is64BitWindows(const std::optional<std::string> &drivePrefix) {
+bool Is64BitWindows(const std::optional<std::wstring> &drivePrefix) {
     return drivePrefix && platform::PathExists(SysWow64Folder(*drivePrefix));
 }
 
 DWORD RunLauncher(int argumentCount) {
-    const std::optional<std::string> drivePrefix =
+    const std::optional<std::wstring> drivePrefix =
         SystemDrivePrefix(platform::ReadSystemDirectory());
     const LaunchSequence sequence =
         LaunchSequenceFor(Is64BitWindows(drivePrefix), LaunchModeFor(argumentCount));

@@ -6,16 +6,16 @@
 
 namespace launcher {
 
-std::string JoinPath(const std::string &folder, const std::string &name);
+std::wstring JoinPath(const std::wstring &folder, const std::wstring &name);
 
 // Every program path on a command line is quoted: unquoted, a path with blanks lets the platform
 // start "C:\Program.exe" and the like first.
-std::string Quoted(const std::string &text);
+std::wstring Quoted(const std::wstring &text);
 
-// True when the entry name, joined to its folder's path, can only name that entry. Names read
-// through a lossy conversion can hold separators and other characters no file name holds, the
-// path layer drops trailing dots and blanks, and device names name no file at all: joined, such
-// names could reach past the folder or another entry.
-bool IsExactlyJoinable(const std::string &name);
+// The "\\?\" form of a path that begins with a drive root. The platform takes it as written:
+// no trailing dot or blank is dropped, no device name is recognised, no "." or ".." is resolved
+// and the length may reach the platform's limit, so a joined name reaches exactly the entry
+// listed. Only for file-system calls: command lines and output show the plain path.
+std::wstring ExactPath(const std::wstring &driveRootedPath);
 
 } // namespace launcher

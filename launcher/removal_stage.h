@@ -10,7 +10,7 @@ namespace launcher {
 // file to its uninstaller, runs the uninstaller silently and waits for it and every process it
 // starts, then deletes the folder. Does nothing when the folder is absent (the first
 // installation).
-void RunRemovalStage(const std::string &drivePrefix, const LaunchSequence &sequence,
-                     const std::string &launcherFolder);
+void RunRemovalStage(const std::wstring &drivePrefix, const LaunchSequence &sequence,
+                     const std::wstring &launcherFolder);
 
 } // namespace launcher

@@ -20,22 +20,20 @@ bool CObject::IsKindOf(const CRuntimeClass *wanted) const {
 
 namespace {
 
-constexpr DWORD kFullPathCapacity = MAX_PATH;
-
-// Position of the last backslash or slash, stepping over double-byte characters so that a
-// trail byte equal to a separator is never taken for one.
-std::string::size_type LastSeparator(const std::string &path) {
-    std::string::size_type last = std::string::npos;
-    for (std::string::size_type i = 0; i < path.size(); ++i) {
-        const char c = path[i];
-        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < path.size()) {
-            ++i;
-            continue;
+// The full path of a name, of any length the platform allows; empty when it cannot be formed.
+std::wstring FullPathOf(const wchar_t *name) {
+    std::wstring fullPath(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD capacity = static_cast<DWORD>(fullPath.size());
+        const DWORD length = GetFullPathNameW(name, capacity, &fullPath[0], nullptr);
+        if (length == 0)
+            return {};
+        if (length < capacity) {
+            fullPath.resize(length);
+            return fullPath;
         }
-        if (c == '\\' || c == '/')
-            last = i;
+        fullPath.resize(length); // the size it needs, terminator included
     }
-    return last;
 }
 
 } // namespace
@@ -48,8 +46,8 @@ const CRuntimeClass *CFileFind::GetRuntimeClass() const {
     return &classCFileFind;
 }
 
-std::string CFileFind::EntryName() const {
-    return current_ != nullptr ? std::string(current_->cFileName) : std::string();
+std::wstring CFileFind::EntryName() const {
+    return current_ != nullptr ? std::wstring(current_->cFileName) : std::wstring();
 }
 
 bool CFileFind::HasAttribute(DWORD mask) const {
@@ -59,19 +57,19 @@ bool CFileFind::HasAttribute(DWORD mask) const {
 bool CFileFind::IsDotEntry() const {
     if (!IsFolder())
         return false;
-    const char *name = current_->cFileName;
-    return (name[0] == '.' && name[1] == '\0') ||
-           (name[0] == '.' && name[1] == '.' && name[2] == '\0');
+    const wchar_t *name = current_->cFileName;
+    return (name[0] == L'.' && name[1] == L'\0') ||
+           (name[0] == L'.' && name[1] == L'.' && name[2] == L'\0');
 }
 
-bool CFileFind::BeginSearch(const char *name, DWORD) {
+bool CFileFind::BeginSearch(const wchar_t *name, DWORD) {
     EndSearch();
-    waiting_ = new WIN32_FIND_DATAA();
+    waiting_ = new WIN32_FIND_DATAW();
     if (name == nullptr)
-        name = "*.*";
-    lstrcpynA(waiting_->cFileName, name, MAX_PATH);
+        name = L"*.*";
+    lstrcpynW(waiting_->cFileName, name, MAX_PATH);
 
-    search_ = FindFirstFileA(name, waiting_);
+    search_ = FindFirstFileW(name, waiting_);
     if (search_ == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         EndSearch();
@@ -80,17 +78,14 @@ bool CFileFind::BeginSearch(const char *name, DWORD) {
         return false;
     }
 
-    char fullPath[kFullPathCapacity];
-    char *filePart = nullptr;
-    const DWORD length = GetFullPathNameA(name, kFullPathCapacity, fullPath, &filePart);
-    if (length == 0 || length >= kFullPathCapacity) {
+    root_ = FullPathOf(name);
+    if (root_.empty()) {
         EndSearch();
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    root_.assign(fullPath, length);
-    const std::string::size_type separator = LastSeparator(root_);
-    if (separator != std::string::npos)
+    const std::wstring::size_type separator = root_.find_last_of(L"\\/");
+    if (separator != std::wstring::npos)
         root_.resize(separator);
     return true;
 }
@@ -99,9 +94,9 @@ bool CFileFind::Advance() {
     if (search_ == nullptr || search_ == INVALID_HANDLE_VALUE)
         return false;
     if (current_ == nullptr)
-        current_ = new WIN32_FIND_DATAA();
+        current_ = new WIN32_FIND_DATAW();
     std::swap(current_, waiting_);
-    return FindNextFileA(search_, waiting_) != FALSE;
+    return FindNextFileW(search_, waiting_) != FALSE;
 }
 
 void CFileFind::EndSearch() {

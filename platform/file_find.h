@@ -39,14 +39,15 @@ class CFileFind : public CObject {
     const CRuntimeClass *GetRuntimeClass() const override;
 
     // The current entry's name; empty when there is no current entry.
-    virtual std::string EntryName() const;
+    virtual std::wstring EntryName() const;
     // True when the current entry's attributes share a bit with the mask.
     virtual bool HasAttribute(DWORD mask) const;
     // True when the current entry is the folder entry "." or "..".
     virtual bool IsDotEntry() const;
     // Opens a search on a name or pattern (the second argument is ignored). True when a search is
-    // open and its first match waits; on false the platform's last error tells why.
-    virtual bool BeginSearch(const char *name, DWORD unused = 0);
+    // open and its first match waits; on false the platform's last error tells why. A "\\?\"
+    // name of any length is listed exactly as written.
+    virtual bool BeginSearch(const wchar_t *name, DWORD unused = 0);
     // Makes the waiting entry current. True when yet another entry waits after it; the current
     // entry stays readable after false.
     virtual bool Advance();
@@ -55,14 +56,14 @@ class CFileFind : public CObject {
     // Frees both entry records and closes the search; safe to repeat.
     void EndSearch();
     // The folder part of the full path of the last search name.
-    const std::string &Root() const { return root_; }
+    const std::wstring &Root() const { return root_; }
 
   protected:
     virtual void ReleaseHandle();
 
   private:
-    WIN32_FIND_DATAA *current_ = nullptr;
-    WIN32_FIND_DATAA *waiting_ = nullptr;
+    WIN32_FIND_DATAW *current_ = nullptr;
+    WIN32_FIND_DATAW *waiting_ = nullptr;
     HANDLE search_ = nullptr; // INVALID_HANDLE_VALUE after a failed start
-    std::string root_;
+    std::wstring root_;
 };

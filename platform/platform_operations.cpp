@@ -13,6 +13,10 @@ namespace {
 // The longest path the platform accepts anywhere, terminator included.
 constexpr DWORD kLongestPlatformPath = 32768;
 
+// How long a wait for a process tree trusts the job's completion port alone before it asks the
+// job how many processes are left: the platform does not promise to deliver every message.
+constexpr DWORD kJobCountInterval = 2000;
+
 DWORD ErrorOr(DWORD error, DWORD fallback) {
     return error != 0 ? error : fallback;
 }
@@ -36,14 +40,20 @@ std::wstring ReadModulePath() {
 }
 
 // Puts the process in a job of its own whose completion port reports when no process of the job
-// is left. False when the platform refuses any step (older Windows refuse nested jobs).
+// is left. The job's one setting lets a process that asks to break away leave it: it only
+// watches and must not change what the programs in it can do. False when the platform refuses
+// any step (older Windows refuse nested jobs).
 bool WatchProcessTree(StartedProcess &started) {
-    CloseHandleOwner job(CreateJobObjectA(nullptr, nullptr));
+    CloseHandleOwner job(CreateJobObjectW(nullptr, nullptr));
     CloseHandleOwner port(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1));
     if (!job.IsOpen() || !port.IsOpen())
         return false;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
     JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {job.Get(), port.Get()};
-    if (!SetInformationJobObject(job.Get(), JobObjectAssociateCompletionPortInformation,
+    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits,
+                                 sizeof limits) ||
+        !SetInformationJobObject(job.Get(), JobObjectAssociateCompletionPortInformation,
                                  &association, sizeof association) ||
         !AssignProcessToJobObject(job.Get(), started.process.Get()))
         return false;
@@ -52,16 +62,36 @@ bool WatchProcessTree(StartedProcess &started) {
     return true;
 }
 
-// Blocks until the job's last process has ended. False when the port cannot be read.
-bool WaitForEmptyJob(const StartedProcess &started) {
-    DWORD message = 0;
-    ULONG_PTR key = 0;
-    LPOVERLAPPED overlapped = nullptr;
-    while (GetQueuedCompletionStatus(started.port.Get(), &message, &key, &overlapped, INFINITE))
-        if (key == reinterpret_cast<ULONG_PTR>(started.job.Get()) &&
-            message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO)
-            return true;
-    return false;
+// The number of processes still in the job; nothing when it cannot be read.
+std::optional<DWORD> ActiveProcesses(HANDLE job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                   sizeof accounting, nullptr))
+        return std::nullopt;
+    return accounting.ActiveProcesses;
+}
+
+// Blocks until the job's last process has ended: told by the port's message, or, when none comes
+// for a while, by the job's own count. Returns early only when neither can be read.
+void WaitForEmptyJob(const StartedProcess &started) {
+    for (;;) {
+        DWORD message = 0;
+        ULONG_PTR key = 0;
+        LPOVERLAPPED overlapped = nullptr;
+        if (GetQueuedCompletionStatus(started.port.Get(), &message, &key, &overlapped,
+                                      kJobCountInterval)) {
+            if (key == reinterpret_cast<ULONG_PTR>(started.job.Get()) &&
+                message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO)
+                return;
+            continue;
+        }
+        const bool portBroken = overlapped == nullptr && GetLastError() != WAIT_TIMEOUT;
+        const std::optional<DWORD> active = ActiveProcesses(started.job.Get());
+        if (!active || *active == 0)
+            return;
+        if (portBroken)
+            Sleep(kJobCountInterval); // the count alone, at the same pace
+    }
 }
 
 } // namespace
@@ -74,94 +104,70 @@ LauncherFolder ReadLauncherFolder() {
     path.resize(std::wcslen(path.c_str()));
     if (path.empty()) // never a folder relative to the current directory
         return {{}, ERROR_BAD_PATHNAME};
-    std::optional<std::string> exact = ExactAnsiText(path);
-    if (!exact)
-        return {{}, ERROR_NO_UNICODE_TRANSLATION};
-    return {*exact, 0};
+    return {path, 0};
 }
 
-std::optional<std::string> ExactAnsiText(const std::wstring &text) {
-    if (text.empty())
-        return std::string();
-    // A UTF-8 code page takes no best-fit flag and never needs a default character; the round
-    // trip below catches what it cannot carry.
-    const bool utf8 = GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL *usedDefaultAnswer = utf8 ? nullptr : &usedDefault;
-    const int wideLength = static_cast<int>(text.size());
-    const int length = WideCharToMultiByte(CP_ACP, flags, text.data(), wideLength, nullptr, 0,
-                                           nullptr, usedDefaultAnswer);
-    if (length <= 0 || usedDefault)
-        return std::nullopt;
-    std::string ansi(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, flags, text.data(), wideLength, &ansi[0], length, nullptr,
-                        usedDefaultAnswer);
-    if (usedDefault)
-        return std::nullopt;
-
-    std::wstring back(text.size(), L'\0');
-    const int backLength =
-        MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, &back[0], wideLength);
-    if (backLength != wideLength || back != text)
-        return std::nullopt;
-    return ansi;
-}
-
-bool IsLeadByte(unsigned char byte) {
-    return IsDBCSLeadByte(byte) != FALSE;
-}
-
-std::optional<std::string> ReadSystemDirectory() {
-    char buffer[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryA(buffer, MAX_PATH);
+std::optional<std::wstring> ReadSystemDirectory() {
+    wchar_t buffer[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
     // Zero is a failure; a length of MAX_PATH or more is the size the directory would need.
     if (length == 0 || length >= MAX_PATH)
         return std::nullopt;
-    return std::string(buffer, length);
+    return std::wstring(buffer, length);
 }
 
-bool PathExists(const std::string &path) {
-    return PathFileExistsA(path.c_str()) != FALSE;
+bool PathExists(const std::wstring &path) {
+    return ReadAttributes(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-DWORD ReadAttributes(const std::string &path) {
-    return GetFileAttributesA(path.c_str());
+bool IsExistingFile(const std::wstring &path) {
+    // No access is asked for, only the entry's information; folders open only with backup
+    // semantics, so that one is told apart by its attributes rather than by a refusal.
+    const CloseHandleOwner file(
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information = {};
+    return file.IsOpen() && GetFileInformationByHandle(file.Get(), &information) &&
+           !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CopyFileIfAbsent(const std::string &source, const std::string &target) {
-    return CopyFileA(source.c_str(), target.c_str(), TRUE) != FALSE;
+DWORD ReadAttributes(const std::wstring &path) {
+    return GetFileAttributesW(path.c_str());
 }
 
-void ResetAttributes(const std::string &path) {
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+bool CopyFileIfAbsent(const std::wstring &source, const std::wstring &target) {
+    return CopyFileW(source.c_str(), target.c_str(), TRUE) != FALSE;
 }
 
-void ClearReadOnly(const std::string &path) {
+void ResetAttributes(const std::wstring &path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+void ClearReadOnly(const std::wstring &path) {
     const DWORD attributes = ReadAttributes(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
-bool DeleteFileAt(const std::string &path) {
-    return DeleteFileA(path.c_str()) != FALSE;
+bool DeleteFileAt(const std::wstring &path) {
+    return DeleteFileW(path.c_str()) != FALSE;
 }
 
-bool RemoveFolder(const std::string &path) {
-    return RemoveDirectoryA(path.c_str()) != FALSE;
+bool RemoveFolder(const std::wstring &path) {
+    return RemoveDirectoryW(path.c_str()) != FALSE;
 }
 
-StartedProcess StartProcess(const std::string &commandLine, WaitScope scope) {
+StartedProcess StartProcess(const std::wstring &commandLine, WaitScope scope) {
     // The platform may write into the command line it is given, so it gets a private copy.
-    std::vector<char> writableCommand(commandLine.begin(), commandLine.end());
-    writableCommand.push_back('\0');
+    std::vector<wchar_t> writableCommand(commandLine.begin(), commandLine.end());
+    writableCommand.push_back(L'\0');
 
     const bool tree = scope == WaitScope::ProcessTree;
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     StartedProcess started;
-    if (!CreateProcessA(nullptr, writableCommand.data(), nullptr, nullptr, FALSE,
+    if (!CreateProcessW(nullptr, writableCommand.data(), nullptr, nullptr, FALSE,
                         tree ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &info)) {
         started.startError = ErrorOr(GetLastError(), ERROR_GEN_FAILURE);
         return started;
@@ -183,7 +189,7 @@ StartedProcess StartProcess(const std::string &commandLine, WaitScope scope) {
 
 DWORD WaitForExit(const StartedProcess &started) {
     if (started.port.IsOpen())
-        WaitForEmptyJob(started); // a failed read leaves the wait for the process itself
+        WaitForEmptyJob(started); // a job that cannot be read leaves the wait for the process
     DWORD exitCode = 0;
     if (WaitForSingleObject(started.process.Get(), INFINITE) == WAIT_FAILED ||
         !GetExitCodeProcess(started.process.Get(), &exitCode))
@@ -191,8 +197,16 @@ DWORD WaitForExit(const StartedProcess &started) {
     return exitCode;
 }
 
-void WriteDiagnostic(const std::string &text) {
-    std::fputs(text.c_str(), stdout);
+void WriteDiagnostic(const std::wstring &text) {
+    const int wideLength = static_cast<int>(text.size());
+    const int length =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    if (length <= 0)
+        return;
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), wideLength, &bytes[0], length, nullptr, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
 }
 
 } // namespace platform

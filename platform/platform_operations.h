@@ -1,8 +1,7 @@
 #pragma once
 
-// The operating-system operations the launcher's logic needs. Paths and command lines are byte
-// strings in the system's ANSI code page; only the launcher's own path is read in UTF-16, so that
-// it is known exactly or not at all.
+// The operating-system operations the launcher's logic needs, in their UTF-16 forms: every name
+// and command line reaches the platform exactly as it is, whatever the ANSI code page can hold.
 
 #include <optional>
 #include <string>
@@ -14,43 +13,38 @@
 namespace platform {
 
 // The running executable's folder (the module path less its last component; no trailing
-// separator except at a drive root), or the error that kept it from being known exactly.
+// separator except at a drive root), or the error that kept it from being known.
 struct LauncherFolder {
-    std::string path; // empty when unknown
+    std::wstring path; // empty when unknown
     DWORD error = 0;
 };
 
-// The ANSI code page cannot name the folder exactly (it would need best-fit or default
-// characters) or the module path cannot be read whole: then `error` is set, never a folder that
-// merely looks like it. A look-alike "＼" or "＂" read as "\" or "\"" names another folder.
+// The module path is read whole, never cut at a buffer's end: a cut path names another folder.
 LauncherFolder ReadLauncherFolder();
-
-// The text in the ANSI code page when every character converts exactly and back; else nothing.
-std::optional<std::string> ExactAnsiText(const std::wstring &text);
-
-// True for a lead byte of a double-byte character in the ANSI code page.
-bool IsLeadByte(unsigned char byte);
 
 // The system directory, read into a buffer of the platform path limit. Nothing when the read
 // failed or did not fit: a partial path must never be taken for the system's.
-std::optional<std::string> ReadSystemDirectory();
+std::optional<std::wstring> ReadSystemDirectory();
 
-bool PathExists(const std::string &path);
+bool PathExists(const std::wstring &path);
+
+// True when the path, links followed, opens as a file: a folder, or a link to nothing, is none.
+bool IsExistingFile(const std::wstring &path);
 
 // The entry's own attributes (a link's, not its target's); INVALID_FILE_ATTRIBUTES when it
 // cannot be read.
-DWORD ReadAttributes(const std::string &path);
+DWORD ReadAttributes(const std::wstring &path);
 
 // Copies source onto target only when target does not exist yet. True when the copy was made.
-bool CopyFileIfAbsent(const std::string &source, const std::string &target);
+bool CopyFileIfAbsent(const std::wstring &source, const std::wstring &target);
 
 // Clears read-only, hidden and system attributes of that one entry.
-void ResetAttributes(const std::string &path);
+void ResetAttributes(const std::wstring &path);
 // Clears the read-only attribute alone, keeping the others.
-void ClearReadOnly(const std::string &path);
+void ClearReadOnly(const std::wstring &path);
 
-bool DeleteFileAt(const std::string &path);
-bool RemoveFolder(const std::string &path);
+bool DeleteFileAt(const std::wstring &path);
+bool RemoveFolder(const std::wstring &path);
 
 // What a wait covers: the started process alone, or it and every process it starts in turn.
 enum class WaitScope { Process, ProcessTree };
@@ -67,14 +61,16 @@ struct StartedProcess {
 
 // Starts a command line with no application name. For a process tree the process starts
 // suspended and is resumed once it is in a job of its own; when no job can be had, only the
-// process itself will be waited for.
-StartedProcess StartProcess(const std::string &commandLine, WaitScope scope);
+// process itself will be waited for. The job only watches: it sets no limit, lets a process
+// that asks to leave it go, and ends no process when the launcher ends.
+StartedProcess StartProcess(const std::wstring &commandLine, WaitScope scope);
 
 // Waits with no time limit (for the whole tree when one is watched) and returns the started
 // process's own exit code.
 DWORD WaitForExit(const StartedProcess &started);
 
-// Writes diagnostic text to the runtime's buffered standard output, exactly as given.
-void WriteDiagnostic(const std::string &text);
+// Writes diagnostic text to standard output as bytes in the ANSI code page, at once: a console,
+// a pipe or a deployment tool's log shows each stage as it happens.
+void WriteDiagnostic(const std::wstring &text);
 
 } // namespace platform
