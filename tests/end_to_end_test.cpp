@@ -1,15 +1,18 @@
 // The shipped launcher.exe, run for real under Wine with stand-in programs for the product
 // installer and the uninstaller. One table: each row sets a scene, the launcher runs in each of
 // the row's modes, and every run is checked for the programs it started (exactly, in order), its
-// standard output byte for byte, its exit code and what is left of the earlier installation.
+// standard output byte for byte (and what of it each program found when it started), its exit
+// code and what is left of the earlier installation.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "platform/handle_owner.h"
 #include "test_files.h"
 
 using namespace test_files;
+using platform::CloseHandleOwner;
 
 namespace {
 
@@ -19,6 +22,7 @@ const std::string kInformationRoot = kProgramFiles + "\\InstallShield Installati
 const std::string kInformation = kInformationRoot + "\\{}";
 const std::string kProduct = "C:\\ship\\product", kOutside = "C:\\outside";
 const std::string kReport = "C:\\stand-in-report.txt", kHistory = "C:\\product-history.txt";
+const std::string kOutput = "C:\\launcher-output.txt";
 // Look-alike characters that the ANSI code page maps to "\" and "\"" by best fit.
 const std::string kFullwidthBackslash = "\xEF\xBC\xBC", kSetMinus = "\xE2\x88\x96";
 const std::string kFullwidthQuote = "\xEF\xBC\x82";
@@ -27,10 +31,11 @@ const std::string kFullwidthQuote = "\xEF\xBC\x82";
 const char *const kTraps[] = {"C:\\Program.exe", "C:\\current\\data.exe", "C:\\windows\\data.exe",
                               "C:\\windows\\system32\\data.exe", "C:\\Evil\\data.exe"};
 
-// A stand-in's report: its module in lower case, its command line, its response file and the
-// information folder, each "absent" or "present:" and its first line.
+// A stand-in's report: its module (ASCII letters in lower case), its command line, its response
+// file and the information folder, each "absent" or "present:" and its first line, and the
+// launcher's standard output as it found it.
 struct Record {
-    std::string module, commandLine, responseFile, probe;
+    std::string module, commandLine, responseFile, probe, output;
 };
 
 struct LauncherRun {
@@ -44,14 +49,27 @@ bool IsCopy(const Record &record) {
     return record.module.find("-copy.exe") != std::string::npos;
 }
 
+std::string AsciiLower(std::string text) {
+    for (char &c : text)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return text;
+}
+
 std::vector<Record> Records() {
     std::vector<Record> records;
     for (const std::string &line : SplitFields(ReadFile(kReport), '\n')) {
         std::vector<std::string> fields = SplitFields(line, '\t');
-        fields.resize(4);
-        records.push_back({CharLowerA(&fields[0][0]), fields[1], fields[2], fields[3]});
+        fields.resize(5);
+        records.push_back({AsciiLower(fields[0]), fields[1], fields[2], fields[3], fields[4]});
     }
     return records;
+}
+
+// Waits until a program the launcher did not wait for has reported, so that it cannot report
+// into the next run.
+void AwaitRecords(std::size_t count) {
+    for (int wait = 0; wait < 100 && Records().size() < count; ++wait)
+        Sleep(100);
 }
 
 void Ship(const std::string &folder, const std::string &installer = "stand_in.exe") {
@@ -74,6 +92,11 @@ void ShipOnly(std::string &folder) {
     Ship(folder);
 }
 
+void ShipIn(std::string &folder, const std::string &name) {
+    folder = "C:\\ship\\" + name;
+    Ship(folder);
+}
+
 void Upgrade(std::string &folder) {
     Ship(folder);
     MakeEarlierInstallation();
@@ -84,10 +107,14 @@ void MakeOutsideFolder() {
     WriteFile(kOutside + "\\inner\\keep.txt", "keep");
 }
 
+void ExpectEarlierInstallationKept(const LauncherRun &) {
+    EXPECT_TRUE(Exists(kInformation + "\\Disk1\\Data\\data1.cab"));
+}
+
 LauncherRun RunLauncher(const std::string &launcher, const std::string &arguments, bool silent) {
     RemoveAll(kReport);
     const ProcessOutcome outcome =
-        RunProcess("\"" + launcher + "\"" + arguments, "C:\\current", "C:\\launcher-output.txt");
+        RunProcess("\"" + launcher + "\"" + arguments, "C:\\current", kOutput);
     return {outcome.exitCode, outcome.standardOutput, Records(), silent};
 }
 
@@ -116,26 +143,42 @@ std::string ExpectedOutput(const Row &row, bool silent) {
     return (started ? "successful" : "") + std::string("The value is:") + kInformation + "\r\n";
 }
 
+// What the uninstaller finds written when it starts: everything up to the line that says it has.
+std::string OutputBeforeUninstaller(bool silent) {
+    return silent ? "" : kIs64 ? "enter!success" : "successful";
+}
+
+// Output as the stand-ins report it.
+std::string Shown(const std::string &output) {
+    std::string shown;
+    for (char c : output)
+        shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    return shown;
+}
+
 void CheckRun(const Row &row, const std::string &folder, const LauncherRun &run) {
     EXPECT_EQ(run.exitCode, row.exitCode);
     EXPECT_EQ(run.output, ExpectedOutput(row, run.silent));
 
-    // (module, command line) of every program started, in order.
-    std::vector<std::pair<std::string, std::string>> expected, started;
+    // (module, command line, output found) of every program started, in order. Each diagnostic
+    // reaches the output when it is written: the uninstaller finds the line saying it started.
+    std::vector<std::vector<std::string>> expected, started;
     if (row.removal == Removal::Started)
-        expected.push_back({kInformation + "\\setup.exe", "\"" + kInformation +
-                                                              "\\setup.exe\" -s -uninst -f1\"" +
-                                                              kInformation + "\\uninstall.iss\""});
+        expected.push_back({kInformation + "\\setup.exe",
+                            "\"" + kInformation + "\\setup.exe\" -s -uninst -f1\"" + kInformation +
+                                "\\uninstall.iss\"",
+                            Shown(OutputBeforeUninstaller(run.silent))});
     const std::string path = folder == "C:" ? "C:\\\\" : folder + "\\"; // a root keeps its "\"
     if (row.installerRuns)
         expected.push_back(
             {folder + "\\data.exe",
-             "\"" + path + "data.exe\"" + (run.silent ? " -s -f1\"" + path + "setup.iss\"" : "")});
+             "\"" + path + "data.exe\"" + (run.silent ? " -s -f1\"" + path + "setup.iss\"" : ""),
+             Shown(ExpectedOutput(row, run.silent))});
     for (auto &program : expected)
-        CharLowerA(&program.first[0]);
+        program[0] = AsciiLower(program[0]);
     for (const Record &record : run.records)
         if (!IsCopy(record))
-            started.push_back({record.module, record.commandLine});
+            started.push_back({record.module, record.commandLine, record.output});
     EXPECT_EQ(started, expected);
 
     const bool folderLeft = Exists(kInformation);
@@ -161,11 +204,13 @@ class EndToEnd : public ::testing::TestWithParam<Row> {
             CopyTo(OwnFolder() + "\\stand_in.exe", trap);
         }
         MakeFolders(kInformationRoot);
-        for (const char *name : {"STAND_IN_EXIT_data", "STAND_IN_EXIT_setup",
-                                 "STAND_IN_HANDOVER_data", "STAND_IN_HANDOVER_setup"})
+        for (const char *name :
+             {"STAND_IN_EXIT_data", "STAND_IN_EXIT_setup", "STAND_IN_HANDOVER_data",
+              "STAND_IN_HANDOVER_setup", "STAND_IN_BREAKAWAY_setup", "STAND_IN_AWAIT"})
             SetEnvironmentVariableA(name, nullptr);
         SetEnvironmentVariableA("STAND_IN_REPORT", kReport.c_str());
         SetEnvironmentVariableA("STAND_IN_PROBE", kInformation.c_str());
+        SetEnvironmentVariableA("STAND_IN_OUTPUT", kOutput.c_str());
     }
 };
 
@@ -181,6 +226,8 @@ TEST_P(EndToEnd, Row) {
         for (const std::string &setting : SplitFields(row.standIns, ' '))
             SetEnvironmentVariableA(("STAND_IN_" + setting.substr(0, setting.find('='))).c_str(),
                                     setting.substr(setting.find('=') + 1).c_str());
+        if (row.removal == Removal::Started)
+            SetEnvironmentVariableA("STAND_IN_AWAIT", OutputBeforeUninstaller(silent).c_str());
         std::string folder = kProduct;
         row.arrange(folder);
         const std::string launcher =
@@ -195,6 +242,9 @@ const Row kRows[] = {
      nullptr, " one two", " \"two words\""},
     {"quotes-by-the-rules", ShipOnly, "EXIT_data=3010", Removal::None, true, 3010, Left::Nothing,
      nullptr, " \"a\"\"b c\"", "x"},
+    // Read in UTF-16, a look-alike quote is a plain character.
+    {"look-alike-quotes-in-the-arguments", ShipOnly, "", Removal::None, true, 0, Left::Nothing,
+     nullptr, " \xEF\xBC\x82two words\xEF\xBC\x82", " \xEF\xBC\x82one\xEF\xBC\x82"},
 
     // The installer beside the launcher, by its full quoted path and nowhere else.
     {"long-folder-with-blanks",
@@ -224,7 +274,49 @@ const Row kRows[] = {
          RemoveAll(folder + "\\data.exe");
      },
      "", Removal::None, false, ERROR_FILE_NOT_FOUND, Left::Something,
-     [](const LauncherRun &) { EXPECT_TRUE(Exists(kInformation + "\\Disk1\\Data\\data1.cab")); }},
+     ExpectEarlierInstallationKept},
+    {"installer-that-is-a-folder",
+     [](std::string &folder) {
+         Upgrade(folder);
+         RemoveAll(folder + "\\data.exe");
+         MakeFolders(folder + "\\data.exe");
+     },
+     "", Removal::None, false, ERROR_FILE_NOT_FOUND, Left::Something,
+     ExpectEarlierInstallationKept},
+
+    // The launcher's own folder, whatever its name: the ANSI code page could not name these.
+    {"cyrillic-launcher-folder",
+     [](std::string &folder) {
+         folder =
+             "C:\\ship\\\xD0\xA3\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xBA\xD0\xB0";
+         Upgrade(folder);
+     },
+     "", Removal::Started, true, 0, Left::Nothing,
+     [](const LauncherRun &run) {
+         EXPECT_EQ(run.records[0].responseFile, "present:response beside the launcher");
+     }},
+    // "製品 表ソ セットアップ 🚀": in code page 932 the second byte of 表 and ソ is "\".
+    {"japanese-launcher-folder-with-an-emoji",
+     [](std::string &folder) {
+         ShipIn(folder, "\xE8\xA3\xBD\xE5\x93\x81 \xE8\xA1\xA8\xE3\x82\xBD "
+                        "\xE3\x82\xBB\xE3\x83\x83\xE3\x83\x88\xE3\x82\xA2\xE3\x83\x83\xE3\x83\x97 "
+                        "\xF0\x9F\x9A\x80");
+     },
+     "", Removal::None, true, 0, Left::Nothing},
+    // Read through the ANSI code page these would be "Prod\..\..\Evil" and "a" -x "b".
+    {"look-alike-separators-in-the-launcher-folder",
+     [](std::string &folder) {
+         folder = "C:\\ship\\Prod" + kFullwidthBackslash + ".." + kSetMinus + ".." +
+                  kFullwidthBackslash + "Evil";
+         Upgrade(folder);
+     },
+     "", Removal::Started, true, 0, Left::Nothing},
+    {"look-alike-quotes-in-the-launcher-folder",
+     [](std::string &folder) {
+         ShipIn(folder, "a" + kFullwidthQuote + " -x " + kFullwidthQuote + "b");
+         CopyTo(OwnFolder() + "\\stand_in.exe", "C:\\ship\\a.exe"); // a trap
+     },
+     "", Removal::None, true, 0, Left::Nothing},
 
     // The earlier installation: response file, uninstaller, then the folder goes.
     {"upgrade", Upgrade, "EXIT_setup=1603 EXIT_data=3221225477", Removal::Started, true,
@@ -262,16 +354,48 @@ const Row kRows[] = {
          EXPECT_TRUE(IsCopy(run.records[1])) << "the copy ends before the installer starts";
          EXPECT_EQ(run.records[1].probe, "present:") << "and before the folder goes";
      }},
+    // The job only watches: a process that asks to leave it starts and is not waited for.
+    {"uninstaller-whose-child-breaks-away", Upgrade, "BREAKAWAY_setup=1000", Removal::Started, true,
+     0, Left::Nothing,
+     [](const LauncherRun &run) {
+         EXPECT_EQ(run.records.size(), 2u) << "the installer ran before the child reported";
+         AwaitRecords(3);
+         EXPECT_TRUE(IsCopy(Records().back())) << "the child that left the job ran";
+     }},
     {"installer-that-hands-over", ShipOnly, "HANDOVER_data=1000", Removal::None, true, 0,
      Left::Nothing,
      [](const LauncherRun &run) {
          // A silent run waits for the copy; an interactive one for the installer alone.
          EXPECT_EQ(run.records.size() == 2 && IsCopy(run.records[1]), run.silent);
-         for (int wait = 0; wait < 100 && Records().size() < 2; ++wait)
-             Sleep(100); // the copy must not report into the next run
+         AwaitRecords(2);
      }},
 
-    // Deletion: only what is inside the folder, and only exactly.
+    // Deletion: everything inside the folder, by its exact name, and nothing outside it.
+    {"every-name-and-depth-goes",
+     [](std::string &folder) {
+         Upgrade(folder);
+         // Names the path layer would rewrite, and names the ANSI code page cannot carry.
+         const std::string up =
+             ".." + kFullwidthBackslash + ".." + kSetMinus + ".." + kFullwidthBackslash + "Victim";
+         for (const std::string &name :
+              {std::string("dot."), std::string("sp "), std::string("NUL"), std::string("con.txt"),
+               std::string("COM1"), up,
+               std::string("\xD0\xA3 \xE8\xA1\xA8\xE3\x82\xBD \xF0\x9F\x9A\x80"),
+               std::string("\xC4\x81")})
+             WriteFile(kInformation + "\\" + name, "x");
+         MakeFolders(kInformation + "\\AUX\\x..");
+         WriteFile(kInformation + "\\AUX\\x..\\inside.txt", "x");
+         // A folder of 257 characters with a file inside, and a tree past 1,000 characters.
+         const std::string wide = kInformation + "\\" + std::string(256 - kInformation.size(), 'n');
+         MakeFolders(wide);
+         WriteFile(wide + "\\inside.txt", "x");
+         std::string deep = kInformation;
+         while (deep.size() < 1100)
+             deep += "\\" + std::string(60, 'd');
+         MakeFolders(deep);
+         WriteFile(deep + "\\inside.txt", "x");
+     },
+     "", Removal::Started, true, 0, Left::Nothing},
     {"what-cannot-be-deleted-stays",
      [](std::string &folder) {
          Upgrade(folder);
@@ -279,19 +403,12 @@ const Row kRows[] = {
          WriteFile(kInformation + "\\a\\b\\locked.txt", "x");
          WriteFile(kInformation + "\\a\\b\\free.txt", "x");
          SetAttributes(kInformation + "\\a\\b\\locked.txt", FILE_ATTRIBUTE_READONLY);
-         const std::string deep = kInformation + "\\" + std::string(120, 'd');
-         MakeFolders(deep);
-         WriteFile(deep + "\\" + std::string(MAX_PATH - 2 - deep.size(), 'n'), "259 characters");
-         WriteFile(deep + "\\" + std::string(200, 'n'), "past the limit");
      },
      "", Removal::Started, true, 0, Left::Something,
      [](const LauncherRun &) {
          EXPECT_TRUE(Exists(kInformation + "\\a\\b\\locked.txt"));
          EXPECT_FALSE(Exists(kInformation + "\\a\\b\\free.txt"));
          EXPECT_FALSE(Exists(kInformation + "\\Disk1"));
-         const std::string deep = kInformation + "\\" + std::string(120, 'd');
-         EXPECT_TRUE(Exists(deep + "\\" + std::string(200, 'n')));
-         EXPECT_FALSE(Exists(deep + "\\" + std::string(MAX_PATH - 2 - deep.size(), 'n')));
      }},
     {"nothing-outside-the-folder-is-touched",
      [](std::string &folder) {
@@ -301,21 +418,20 @@ const Row kRows[] = {
          // The path layer reads "x.." as "x." and "x." as "x".
          MakeUnixLink(kOutside, kInformation + "\\x.");
          MakeFolders(kInformation + "\\x..");
-         // Read through the ANSI code page: "..\..\..\outside\inner", up from "{}" to "C:\".
-         const std::string up = ".." + kFullwidthBackslash + ".." + kSetMinus + ".." +
-                                kFullwidthBackslash + "outside" + kSetMinus + "inner";
-         MakeFolders(kInformation + "\\" + up);
-         WriteFile(kInformation + "\\" + up + kFullwidthBackslash + "keep.txt", "x");
-         for (const char *name : {"dot.", "sp ", "NUL", "con.txt"})
-             WriteFile(kInformation + "\\" + name, "x");
-         MakeFolders(kInformation + "\\AUX");
-         WriteFile(kInformation + "\\AUX\\inside.txt", "x");
+         // Listed through the ANSI code page, "ā" and "ō" read as "a" and "o": the links.
+         for (const char *name : {"a", "o"})
+             MakeUnixLink(kOutside, kInformation + "\\" + name);
+         for (const char *name : {"\xC4\x81", "\xC5\x8D"}) {
+             MakeFolders(kInformation + "\\" + name + "\\inner");
+             WriteFile(kInformation + "\\" + name + "\\inner\\keep.txt", "x");
+         }
      },
      "", Removal::Started, true, 0, Left::Something,
      [](const LauncherRun &) {
          EXPECT_EQ(ReadFile(kOutside + "\\inner\\keep.txt"), "keep");
-         EXPECT_TRUE(Exists(kInformation + "\\dot.") && Exists(kInformation + "\\AUX\\inside.txt"));
-         EXPECT_FALSE(Exists(kInformation + "\\Disk1\\Data"));
+         // Only the links stay: Wine cannot remove a link to a folder that holds something.
+         for (const char *gone : {"\\x..", "\\\xC4\x81", "\\\xC5\x8D", "\\Disk1\\Data"})
+             EXPECT_FALSE(Exists(kInformation + gone)) << gone;
      }},
     {"information-folder-that-is-a-link",
      [](std::string &folder) {
@@ -329,25 +445,6 @@ const Row kRows[] = {
          EXPECT_EQ(ReadFile(kOutside + "\\inner\\keep.txt"), "keep");
          EXPECT_TRUE(Attributes(kOutside) & FILE_ATTRIBUTE_HIDDEN);
      }},
-
-    // The launcher's own folder, named exactly or not at all.
-    {"look-alike-separators-in-the-launcher-folder",
-     [](std::string &folder) {
-         folder = "C:\\ship\\Prod" + kFullwidthBackslash + ".." + kSetMinus + ".." +
-                  kFullwidthBackslash + "Evil";
-         Upgrade(folder);
-     },
-     "", Removal::None, false, ERROR_NO_UNICODE_TRANSLATION, Left::Something},
-    {"look-alike-quotes-in-the-launcher-folder",
-     [](std::string &folder) {
-         folder = "C:\\ship\\a" + kFullwidthQuote + " -x " + kFullwidthQuote + "b";
-         Upgrade(folder);
-         CopyTo(OwnFolder() + "\\stand_in.exe", "C:\\ship\\a.exe"); // a trap
-     },
-     "",
-     // The command line reaches the launcher through the same mapping and counts more than one
-     // argument here, so the row runs interactively only.
-     Removal::None, false, ERROR_NO_UNICODE_TRANSLATION, Left::Something, nullptr, "", nullptr},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(kRows),
@@ -369,6 +466,25 @@ TEST_F(EndToEnd, UpgradesARealProduct) {
     EXPECT_EQ(ReadFile(product), "version 2\r\n");
     EXPECT_EQ(ReadFile(kHistory),
               "install 1\r\nuninstall 1 begin\r\nuninstall 1 end\r\ninstall 2\r\n");
+}
+
+// The job ends no process with the launcher: a launcher ended mid-run leaves the uninstaller's
+// work running, and deletes nothing.
+TEST_F(EndToEnd, AnEndedLauncherLeavesTheUninstallersWorkRunning) {
+    std::string folder = kProduct;
+    Upgrade(folder);
+    SetEnvironmentVariableA("STAND_IN_HANDOVER_setup", "1000");
+    RemoveAll(kReport);
+    const CloseHandleOwner launcher(
+        StartProcess("\"" + kProduct + "\\launcher.exe\" /s", "C:\\current", kOutput));
+    AwaitRecords(1); // the uninstaller has handed over; its copy is at work
+    ASSERT_EQ(Records().size(), 1u);
+    TerminateProcess(launcher.Get(), 1);
+    WaitForSingleObject(launcher.Get(), INFINITE);
+    AwaitRecords(2);
+    ASSERT_EQ(Records().size(), 2u);
+    EXPECT_TRUE(IsCopy(Records()[1]));
+    EXPECT_TRUE(Exists(kInformation + "\\Disk1\\Data\\data1.cab"));
 }
 
 } // namespace

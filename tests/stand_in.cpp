@@ -1,11 +1,15 @@
 // Stands in for the product installer (data.exe), the uninstaller (setup.exe) and the traps.
 // It never writes to standard output, which a child may share with its parent; it appends
-//   module <TAB> command line <TAB> response file <TAB> probe
-// to the file named by STAND_IN_REPORT, where the response file (after -f1) and the probe (the
-// path in STAND_IN_PROBE) read "absent", or "present:" and the file's first line. It exits with
-// the code in STAND_IN_EXIT_<name>. With STAND_IN_HANDOVER_<name> set to milliseconds it hands
-// over as installers do: it starts <name>-copy.exe beside itself, which waits that long before
-// it reports, and exits at once.
+//   module <TAB> command line <TAB> response file <TAB> probe <TAB> output
+// to the file named by STAND_IN_REPORT, in UTF-8 from the UTF-16 forms. The response file (after
+// -f1) and the probe (the path in STAND_IN_PROBE) read "absent", or "present:" and the file's
+// first line. The output is what the file named by STAND_IN_OUTPUT (the launcher's standard
+// output) holds once it holds the text in STAND_IN_AWAIT, or after 5 s, with CR and LF written
+// as \r and \n. It exits with the code in STAND_IN_EXIT_<name>. With STAND_IN_HANDOVER_<name>
+// set to milliseconds it hands over as installers do: it starts a copy of itself,
+// <name>-copy.exe in the temporary folder, which waits that long before it reports, and exits
+// at once; STAND_IN_BREAKAWAY_<name> does the
+// same with a copy that asks to leave its parent's job.
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +19,8 @@
 
 #include "platform/handle_owner.h"
 #include "test_files.h"
+
+using namespace test_files;
 
 namespace {
 
@@ -27,21 +33,40 @@ std::string ResponsePath(const std::string &commandLine) {
 }
 
 std::string Describe(const std::string &path) {
-    if (path.empty() || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (path.empty() || !Exists(path))
         return "absent";
-    const std::string content = test_files::ReadFile(path);
+    const std::string content = ReadFile(path);
     return "present:" + content.substr(0, content.find('\r'));
 }
 
-void HandOver(const std::string &module, const std::string &delay) {
-    const std::string copy = module.substr(0, module.size() - 4) + "-copy.exe";
-    CopyFileA(module.c_str(), copy.c_str(), FALSE);
+std::string LauncherOutput() {
+    const std::string file = Environment("STAND_IN_OUTPUT"),
+                      awaited = Environment("STAND_IN_AWAIT");
+    if (file.empty())
+        return {};
+    std::string output = ReadFile(file);
+    for (int wait = 0; wait < 500 && output.find(awaited) == std::string::npos; ++wait) {
+        Sleep(10);
+        output = ReadFile(file);
+    }
+    std::string shown;
+    for (char c : output)
+        shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    return shown;
+}
+
+void HandOver(const std::wstring &module, const std::string &name, const std::string &delay,
+              DWORD flags) {
+    wchar_t temporary[MAX_PATH];
+    const std::wstring copy =
+        std::wstring(temporary, GetTempPathW(MAX_PATH, temporary)) + Wide(name) + L"-copy.exe";
+    CopyFileW(module.c_str(), copy.c_str(), FALSE);
     SetEnvironmentVariableA("STAND_IN_DELAY", delay.c_str());
-    std::string commandLine = GetCommandLineA();
-    STARTUPINFOA startup = {};
+    std::wstring commandLine = GetCommandLineW();
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    CreateProcessA(copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    CreateProcessW(copy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr,
                    &startup, &process);
     const platform::CloseHandleOwner started(process.hProcess), thread(process.hThread);
 }
@@ -49,23 +74,26 @@ void HandOver(const std::string &module, const std::string &delay) {
 } // namespace
 
 int main() {
-    char path[MAX_PATH];
-    const std::string module(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-    std::string name = module.substr(module.find_last_of('\\') + 1);
+    wchar_t path[32768];
+    const std::wstring module(path, GetModuleFileNameW(nullptr, path, 32768));
+    std::string name = Utf8(module.substr(module.find_last_of(L'\\') + 1));
     name = name.substr(0, name.find_last_of('.'));
-    const std::string delay = test_files::Environment("STAND_IN_DELAY");
-    const std::string handover = test_files::Environment("STAND_IN_HANDOVER_" + name);
-    if (!handover.empty())
-        HandOver(module, handover);
+    const std::string output = LauncherOutput();
+    const std::string delay = Environment("STAND_IN_DELAY");
+    if (!Environment("STAND_IN_HANDOVER_" + name).empty())
+        HandOver(module, name, Environment("STAND_IN_HANDOVER_" + name), 0);
+    if (!Environment("STAND_IN_BREAKAWAY_" + name).empty())
+        HandOver(module, name, Environment("STAND_IN_BREAKAWAY_" + name),
+                 CREATE_BREAKAWAY_FROM_JOB);
     Sleep(std::strtoul(delay.c_str(), nullptr, 10));
 
-    const std::string commandLine = GetCommandLineA();
-    if (FILE *file = std::fopen(test_files::Environment("STAND_IN_REPORT").c_str(), "ab")) {
-        std::fprintf(file, "%s\t%s\t%s\t%s\n", module.c_str(), commandLine.c_str(),
+    const std::string commandLine = Utf8(GetCommandLineW());
+    if (FILE *file = _wfopen(Wide(Environment("STAND_IN_REPORT")).c_str(), L"ab")) {
+        std::fprintf(file, "%s\t%s\t%s\t%s\t%s\n", Utf8(module).c_str(), commandLine.c_str(),
                      Describe(ResponsePath(commandLine)).c_str(),
-                     Describe(test_files::Environment("STAND_IN_PROBE")).c_str());
+                     Describe(Environment("STAND_IN_PROBE")).c_str(), output.c_str());
         std::fclose(file);
     }
     return static_cast<int>(
-        std::strtoul(test_files::Environment("STAND_IN_EXIT_" + name).c_str(), nullptr, 10));
+        std::strtoul(Environment("STAND_IN_EXIT_" + name).c_str(), nullptr, 10));
 }

@@ -1,7 +1,6 @@
 #include "test_files.h"
 
 #include <algorithm>
-#include <fstream>
 #include <stdexcept>
 
 #include "platform/handle_owner.h"
@@ -11,13 +10,6 @@ using platform::CloseHandleOwner;
 namespace test_files {
 
 namespace {
-
-std::wstring Wide(const std::string &text) {
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    &wide[0], static_cast<int>(wide.size())));
-    return wide;
-}
 
 std::wstring Exact(const std::string &path) {
     return L"\\\\?\\" + Wide(path);
@@ -47,9 +39,24 @@ void RunUnixCommand(const std::string &commandLine, const std::string &path, boo
 } // namespace
 
 std::string OwnFolder() {
-    char path[MAX_PATH];
-    const std::string module(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+    wchar_t path[MAX_PATH];
+    const std::string module =
+        Utf8(std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH)));
     return module.substr(0, module.find_last_of('\\'));
+}
+
+std::wstring Wide(const std::string &utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                    &wide[0], static_cast<int>(wide.size())));
+    return wide;
+}
+
+std::string Utf8(const std::wstring &wide) {
+    std::string utf8(wide.size() * 3, '\0');
+    utf8.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                    &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr));
+    return utf8;
 }
 
 std::string Environment(const std::string &name) {
@@ -76,8 +83,15 @@ void WriteFile(const std::string &path, const std::string &content) {
 }
 
 std::string ReadFile(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const CloseHandleOwner file(CreateFileW(Exact(path).c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string content;
+    char buffer[4096];
+    DWORD read = 0;
+    while (file.IsOpen() && ::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read)
+        content.append(buffer, read);
+    return content;
 }
 
 void CopyTo(const std::string &source, const std::string &target) {
@@ -110,8 +124,8 @@ void MakeUnixLink(const std::string &target, const std::string &link) {
     Require(Attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT, "not a link: " + link);
 }
 
-ProcessOutcome RunProcess(const std::string &commandLine, const std::string &currentDirectory,
-                          const std::string &outputFile) {
+HANDLE StartProcess(const std::string &commandLine, const std::string &currentDirectory,
+                    const std::string &outputFile) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     CloseHandleOwner output(CreateFileW(Exact(outputFile).c_str(), GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
@@ -126,8 +140,13 @@ ProcessOutcome RunProcess(const std::string &commandLine, const std::string &cur
     Require(CreateProcessW(nullptr, &writable[0], nullptr, nullptr, TRUE, 0, nullptr,
                            Wide(currentDirectory).c_str(), &startup, &started),
             "cannot start " + commandLine);
-    output = CloseHandleOwner();
-    const CloseHandleOwner process(started.hProcess), thread(started.hThread);
+    CloseHandle(started.hThread);
+    return started.hProcess;
+}
+
+ProcessOutcome RunProcess(const std::string &commandLine, const std::string &currentDirectory,
+                          const std::string &outputFile) {
+    const CloseHandleOwner process(StartProcess(commandLine, currentDirectory, outputFile));
     ProcessOutcome outcome;
     WaitForSingleObject(process.Get(), INFINITE);
     GetExitCodeProcess(process.Get(), &outcome.exitCode);

@@ -1,9 +1,9 @@
 #pragma once
 
 // File and process helpers for tests that run under Wine against real folders and programs.
-// Paths are UTF-8 and absolute. Files and folders are made through the wide, unlimited-length
+// Paths are UTF-8 and absolute. Files and folders are reached through the wide, unlimited-length
 // path form, so names the ANSI calls cannot reach (look-alike characters, trailing dots, device
-// names, paths past the platform limit) are made exactly; ReadFile takes ASCII paths.
+// names, paths past the platform limit) are made and read exactly.
 
 #include <string>
 #include <vector>
@@ -14,6 +14,8 @@ namespace test_files {
 
 // The folder of the running test program; the launcher and the stand-in are built beside it.
 std::string OwnFolder();
+std::wstring Wide(const std::string &utf8);
+std::string Utf8(const std::wstring &wide);
 std::string Environment(const std::string &name);
 
 void MakeFolders(const std::string &path);
@@ -35,8 +37,11 @@ struct ProcessOutcome {
     std::string standardOutput;
 };
 
-// Runs a command line in the given current directory with standard output sent to a shared file
-// (a program left running keeps it open), waits, returns the exit code and every byte written.
+// Starts a command line in the given current directory with standard output sent to a file that
+// others may read and write (a program left running keeps it open); returns the process handle.
+HANDLE StartProcess(const std::string &commandLine, const std::string &currentDirectory,
+                    const std::string &outputFile);
+// Starts, waits, returns the exit code and every byte written.
 ProcessOutcome RunProcess(const std::string &commandLine, const std::string &currentDirectory,
                           const std::string &outputFile);
 

@@ -11,55 +11,54 @@
 
 using namespace launcher;
 
-namespace {
-
-// Lead bytes of a double-byte code page whose trail bytes include "\" (0x5C).
-bool DoubleByteLeads(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-} // namespace
-
 TEST(Rules, ArgumentCount) {
     const struct {
-        const char *line;
+        const wchar_t *line;
         int count;
-        LeadByteTest isLeadByte = [](unsigned char) { return false; };
     } rows[] = {
-        {"", 1},
-        {"prog", 1},
-        {"prog   ", 1},
-        {"\"C:\\My Setup\\launcher.exe\" /s", 2},
-        {"\"prog\"x", 2}, // the character after the closing quote begins the arguments
-        {"prog one", 2},
-        {"prog \"two words\"", 2},
-        {"prog \"\"", 2},     // an empty quoted pair is one empty argument
-        {"prog\t\tone\t", 2}, // tabs separate like blanks
-        {"prog one two", 3},
-        {"prog \"a b\" c", 3},
-        {"prog \"\" \"\"", 3},
-        {"prog a\"b c\"d", 2},      // quotes group inside an argument
-        {"prog \"a\"\"b c\"", 3},   // "" inside quotes: a literal quote, and the quotes close
-        {"prog \"a\"\"\"b c\"", 2}, // ... so a third quote opens them again
-        {"prog a\\\"b", 2},         // 2n+1 backslashes and a quote: a literal quote
-        {"prog a\\\\\"b c\"", 2},   // 2n backslashes and a quote: the quote opens
-        {"prog \"a\\\\\" b", 3},    // ... or closes
-        {"prog \"a\\\" b\"", 2},    // an escaped quote keeps the section open
-        {"prog a\\\\ b", 3},        // backslashes before no quote are literal
-        {"prog \"a\x83\\\" b", 3, DoubleByteLeads}, // a trail byte 0x5C escapes no quote
-        {"prog \"a\x83\\\" b", 2},                  // ... where it is a backslash
+        {L"", 1},
+        {L"prog", 1},
+        {L"prog   ", 1},
+        {L"\"C:\\My Setup\\launcher.exe\" /s", 2},
+        {L"\"prog\"x", 2}, // the character after the closing quote begins the arguments
+        {L"prog one", 2},
+        {L"prog \"two words\"", 2},
+        {L"prog \"\"", 2},     // an empty quoted pair is one empty argument
+        {L"prog\t\tone\t", 2}, // tabs separate like blanks
+        {L"prog one two", 3},
+        {L"prog \"a b\" c", 3},
+        {L"prog \"\" \"\"", 3},
+        {L"prog a\"b c\"d", 2},      // quotes group inside an argument
+        {L"prog \"a\"\"b c\"", 3},   // "" inside quotes: a literal quote, and the quotes close
+        {L"prog \"a\"\"\"b c\"", 2}, // ... so a third quote opens them again
+        {L"prog a\\\"b", 2},         // 2n+1 backslashes and a quote: a literal quote
+        {L"prog a\\\\\"b c\"", 2},   // 2n backslashes and a quote: the quote opens
+        {L"prog \"a\\\\\" b", 3},    // ... or closes
+        {L"prog \"a\\\" b\"", 2},    // an escaped quote keeps the section open
+        {L"prog a\\\\ b", 3},        // backslashes before no quote are literal
+        // Look-alike quotes (U+FF02) and backslashes (U+FF3C) are ordinary characters.
+        {L"prog a\xFF02 -x \xFF02"
+         L"b",
+         4},
+        {L"\"C:\\a\xFF02 -x \xFF02"
+         L"b\\launcher.exe\" /s",
+         2},
+        {L"prog \xFF02two words\xFF02", 3},
+        {L"prog \"a\xFF3C\" b", 3},
+        {L"prog \xD83D\xDE80 x", 3}, // a character outside the Basic Multilingual Plane
     };
     for (const auto &row : rows)
-        EXPECT_EQ(CountArguments(row.line, row.isLeadByte), row.count) << "[" << row.line << "]";
+        EXPECT_EQ(CountArguments(row.line), row.count)
+            << "[" << testing::PrintToString(row.line) << "]";
 }
 
 TEST(Rules, DrivePrefixComesOnlyFromASystemDirectoryOnADriveRoot) {
-    EXPECT_EQ(SystemDrivePrefix(std::string("C:\\Windows\\system32")), std::string("C:\\"));
-    EXPECT_EQ(SystemDrivePrefix(std::string("d:\\winnt\\system32")), std::string("d:\\"));
+    EXPECT_EQ(SystemDrivePrefix(std::wstring(L"C:\\Windows\\system32")), std::wstring(L"C:\\"));
+    EXPECT_EQ(SystemDrivePrefix(std::wstring(L"d:\\winnt\\system32")), std::wstring(L"d:\\"));
     // Unknown, relative or not on a drive: nothing is built relative to the current directory.
-    for (const char *directory : {"", "C:", "C:Windows", "Windows\\system32", "\\\\server\\share",
-                                  "1:\\Windows", "C:/Windows"})
-        EXPECT_EQ(SystemDrivePrefix(std::string(directory)), std::nullopt) << directory;
+    for (const wchar_t *directory : {L"", L"C:", L"C:Windows", L"Windows\\system32",
+                                     L"\\\\server\\share", L"1:\\Windows", L"C:/Windows"})
+        EXPECT_EQ(SystemDrivePrefix(std::wstring(directory)), std::nullopt);
     EXPECT_EQ(SystemDrivePrefix(std::nullopt), std::nullopt);
 }
 
@@ -68,21 +67,21 @@ TEST(Finder, ReadsOneEntryAheadAndHandsOverTheLastOne) {
     test_files::MakeFolders("C:\\finder");
     test_files::WriteFile("C:\\finder\\only.txt", "x");
     CFileFind finder;
-    ASSERT_TRUE(finder.BeginSearch("C:\\finder\\*.*"));
-    EXPECT_EQ(finder.EntryName(), "") << "the first match waits; nothing is current yet";
-    std::vector<std::string> names;
+    ASSERT_TRUE(finder.BeginSearch(L"C:\\finder\\*.*"));
+    EXPECT_EQ(finder.EntryName(), L"") << "the first match waits; nothing is current yet";
+    std::vector<std::wstring> names;
     std::vector<bool> results;
     do {
         results.push_back(finder.Advance());
         names.push_back(finder.EntryName());
-        EXPECT_EQ(finder.IsDotEntry(), names.back() != "only.txt");
+        EXPECT_EQ(finder.IsDotEntry(), names.back() != L"only.txt");
     } while (results.back());
     EXPECT_EQ(results, (std::vector<bool>{true, true, false}));
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{".", "..", "only.txt"}));
+    EXPECT_EQ(names, (std::vector<std::wstring>{L".", L"..", L"only.txt"}));
 
     SetLastError(0xDEAD);
-    EXPECT_FALSE(finder.BeginSearch("C:\\finder\\missing\\*.*"));
+    EXPECT_FALSE(finder.BeginSearch(L"C:\\finder\\missing\\*.*"));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND)) << "the platform's error is kept";
     EXPECT_FALSE(finder.Advance());
 }
