@@ -22,6 +22,10 @@ missing_packages() {
     package_installed wine64 || missing+=(wine64)
     package_installed wine32:i386 || missing+=(wine32:i386)
     command -v makensis >/dev/null || missing+=(nsis)
+    # Signing and checking releases.
+    command -v osslsigncode >/dev/null || missing+=(osslsigncode)
+    command -v openssl >/dev/null || missing+=(openssl)
+    command -v xmllint >/dev/null || missing+=(libxml2-utils)
     echo "${missing[@]}"
 }
 
@@ -50,8 +54,18 @@ ensure_tools() {
     fi
 }
 
-build_project() {
+configure_project() {
     cmake -S "$project_root" -B "$build_dir" \
         -DCMAKE_TOOLCHAIN_FILE="$project_root/cmake/i686-w64-mingw32.cmake"
+}
+
+build_project() {
+    configure_project
     cmake --build "$build_dir" -j"$(nproc)"
+}
+
+# launcher.exe alone; a no-op when it is up to date.
+build_launcher() {
+    [ -f "$build_dir/CMakeCache.txt" ] || configure_project
+    cmake --build "$build_dir" --target launcher -j"$(nproc)"
 }
