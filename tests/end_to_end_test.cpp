@@ -318,6 +318,14 @@ const Row kRows[] = {
      },
      "", Removal::None, true, 0, Left::Nothing},
 
+    // A release signed with scripts/sign (by the signing test) is the same launcher.
+    {"signed-launcher",
+     [](std::string &folder) {
+         Upgrade(folder);
+         CopyTo(OwnFolder() + "\\launcher-signed.exe", folder + "\\launcher.exe");
+     },
+     "", Removal::Started, true, 0, Left::Nothing},
+
     // The earlier installation: response file, uninstaller, then the folder goes.
     {"upgrade", Upgrade, "EXIT_setup=1603 EXIT_data=3221225477", Removal::Started, true,
      3221225477u, Left::Nothing,

@@ -22,6 +22,8 @@ missing_packages() {
     package_installed wine64 || missing+=(wine64)
     package_installed wine32:i386 || missing+=(wine32:i386)
     command -v makensis >/dev/null || missing+=(nsis)
+    # The Japanese locale gives Wine a double-byte ANSI code page (932).
+    package_installed locales || missing+=(locales)
     # Signing and checking releases.
     command -v osslsigncode >/dev/null || missing+=(osslsigncode)
     command -v openssl >/dev/null || missing+=(openssl)
@@ -33,7 +35,7 @@ missing_packages() {
 ensure_tools() {
     local missing
     missing=$(missing_packages)
-    [ -z "$missing" ] && return 0
+    [ -z "$missing" ] && { ensure_locale; return; }
     if [ "$(id -u)" != 0 ]; then
         echo "Missing: $missing" >&2
         echo "Install them as root: dpkg --add-architecture i386 && apt-get update &&" \
@@ -52,6 +54,25 @@ ensure_tools() {
         echo "Still missing after installation: $missing" >&2
         exit 1
     fi
+    ensure_locale
+}
+
+japanese_locale_present() {
+    locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'
+}
+
+# Generates the Japanese UTF-8 locale when it is missing (as root; otherwise says how).
+ensure_locale() {
+    japanese_locale_present && return 0
+    if [ "$(id -u)" != 0 ]; then
+        echo "Missing: the ja_JP.UTF-8 locale; as root: echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen &&" \
+             "locale-gen" >&2
+        exit 1
+    fi
+    echo "Generating the ja_JP.UTF-8 locale"
+    grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+    locale-gen >/dev/null
+    japanese_locale_present || { echo "Cannot generate the ja_JP.UTF-8 locale" >&2; exit 1; }
 }
 
 configure_project() {
