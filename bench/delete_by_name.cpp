@@ -3,8 +3,9 @@
 //
 //   delete_by_name.exe LIST-FILE
 //
-// Each line of LIST-FILE is "F <path>" (a file, removed with DeleteFileA) or "D <path>" (an
-// empty folder, removed with RemoveDirectoryA), in the order they are to go. Prints
+// Each line of LIST-FILE is "F <path>" (a file, removed with DeleteFileW) or "D <path>" (an
+// empty folder, removed with RemoveDirectoryW), in the order they are to go; paths are absolute,
+// ASCII, and reached through their "\\?\" form, as the launcher reaches them. Prints
 //   removed: N
 //   failed: M
 //   elapsed ms: T
@@ -28,7 +29,7 @@ namespace {
 
 struct Entry {
     bool isFolder = false;
-    std::string path;
+    std::wstring path; // "\\?\" and an ASCII path
 };
 
 std::optional<Entry> ParseLine(std::string line) {
@@ -36,7 +37,8 @@ std::optional<Entry> ParseLine(std::string line) {
         line.pop_back();
     if (line.size() < 3 || line[1] != ' ' || (line[0] != 'F' && line[0] != 'D'))
         return std::nullopt;
-    return Entry{line[0] == 'D', line.substr(2)};
+    const std::string path = "\\\\?\\" + line.substr(2);
+    return Entry{line[0] == 'D', std::wstring(path.begin(), path.end())};
 }
 
 std::optional<std::vector<Entry>> ReadList(const char *listPath) {
@@ -58,7 +60,7 @@ std::optional<std::vector<Entry>> ReadList(const char *listPath) {
 
 bool Remove(const Entry &entry) {
     const BOOL removed =
-        entry.isFolder ? RemoveDirectoryA(entry.path.c_str()) : DeleteFileA(entry.path.c_str());
+        entry.isFolder ? RemoveDirectoryW(entry.path.c_str()) : DeleteFileW(entry.path.c_str());
     return removed != FALSE;
 }
 

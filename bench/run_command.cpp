@@ -4,7 +4,8 @@
 //   run_command.exe OUTPUT-FILE COMMAND-LINE...
 //
 // The arguments after OUTPUT-FILE, joined by blanks, are the command line to run; from a Unix
-// shell, pass it as one argument and Wine hands it over unchanged. The started program's
+// shell, pass it as one argument and Wine hands it over unchanged. Arguments are read in UTF-16,
+// so any name reaches the program. The started program's
 // standard output goes to OUTPUT-FILE. run_command then prints
 //   exit code: N
 //   elapsed ms: T
@@ -14,23 +15,24 @@
 
 #include "tests/test_files.h"
 
-int main(int argc, char **argv) {
+int wmain(int argc, wchar_t **argv) {
     if (argc < 3) {
         std::fputs("usage: run_command.exe OUTPUT-FILE COMMAND-LINE...\n", stderr);
         return 2;
     }
 
-    std::string commandLine = argv[2];
+    std::string commandLine = test_files::Utf8(argv[2]);
     for (int i = 3; i < argc; ++i)
-        commandLine += std::string(" ") + argv[i];
+        commandLine += " " + test_files::Utf8(argv[i]);
 
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    char currentDirectory[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, currentDirectory);
+    wchar_t currentDirectory[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, currentDirectory);
     const test_files::ProcessOutcome outcome =
-        test_files::RunProcess(commandLine, currentDirectory, argv[1]);
+        test_files::RunProcess(commandLine, test_files::Utf8(currentDirectory),
+                               test_files::Utf8(argv[1]));
     QueryPerformanceCounter(&end);
     std::printf("exit code: %lu\nelapsed ms: %.1f\n", outcome.exitCode,
                 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
