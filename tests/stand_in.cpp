@@ -1,15 +1,13 @@
 // Stands in for the product installer (data.exe), the uninstaller (setup.exe) and the traps.
 // It never writes to standard output, which a child may share with its parent; it appends
-//   module <TAB> command line <TAB> response file <TAB> probe <TAB> output
-// to the file named by STAND_IN_REPORT, in UTF-8 from the UTF-16 forms. The response file (after
+//   module <TAB> command line <TAB> response file <TAB> probe <TAB> output <RS>
+// to the file STAND_IN_REPORT names, in UTF-8 from the UTF-16 forms. The response file (after
 // -f1) and the probe (the path in STAND_IN_PROBE) read "absent", or "present:" and the file's
-// first line. The output is what the file named by STAND_IN_OUTPUT (the launcher's standard
-// output) holds once it holds the text in STAND_IN_AWAIT, or after 5 s, with CR and LF written
-// as \r and \n. It exits with the code in STAND_IN_EXIT_<name>. With STAND_IN_HANDOVER_<name>
-// set to milliseconds it hands over as installers do: it starts a copy of itself,
-// <name>-copy.exe in the temporary folder, which waits that long before it reports, and exits
-// at once; STAND_IN_BREAKAWAY_<name> does the
-// same with a copy that asks to leave its parent's job.
+// first line; the output is what the launcher's output file (STAND_IN_OUTPUT) holds once it holds
+// STAND_IN_AWAIT, or after 5 s. It exits with STAND_IN_EXIT_<name>. STAND_IN_HANDOVER_<name> (in
+// ms) makes it hand over as installers do: it starts <name>-copy.exe, a copy of itself in the
+// temporary folder that waits that long before it reports, and exits at once;
+// STAND_IN_BREAKAWAY_<name> does the same with a copy that asks to leave its parent's job.
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,10 +47,7 @@ std::string LauncherOutput() {
         Sleep(10);
         output = ReadFile(file);
     }
-    std::string shown;
-    for (char c : output)
-        shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
-    return shown;
+    return output;
 }
 
 void HandOver(const std::wstring &module, const std::string &name, const std::string &delay,
@@ -89,7 +84,7 @@ int main() {
 
     const std::string commandLine = Utf8(GetCommandLineW());
     if (FILE *file = _wfopen(Wide(Environment("STAND_IN_REPORT")).c_str(), L"ab")) {
-        std::fprintf(file, "%s\t%s\t%s\t%s\t%s\n", Utf8(module).c_str(), commandLine.c_str(),
+        std::fprintf(file, "%s\t%s\t%s\t%s\t%s\x1e", Utf8(module).c_str(), commandLine.c_str(),
                      Describe(ResponsePath(commandLine)).c_str(),
                      Describe(Environment("STAND_IN_PROBE")).c_str(), output.c_str());
         std::fclose(file);

@@ -66,14 +66,17 @@ std::string Environment(const std::string &name) {
 }
 
 void MakeFolders(const std::string &path) {
+    if (Exists(path))
+        return;
     const std::string parent = path.substr(0, path.find_last_of('\\'));
-    if (parent.size() > 2 && !Exists(parent))
+    if (parent.size() > 2)
         MakeFolders(parent);
     CreateDirectoryW(Exact(path).c_str(), nullptr);
     Require(Attributes(path) & FILE_ATTRIBUTE_DIRECTORY, "cannot make " + path);
 }
 
 void WriteFile(const std::string &path, const std::string &content) {
+    MakeFolders(path.substr(0, path.find_last_of('\\')));
     const CloseHandleOwner file(CreateFileW(Exact(path).c_str(), GENERIC_WRITE, 0, nullptr,
                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;

@@ -19,6 +19,7 @@ std::string Utf8(const std::wstring &wide);
 std::string Environment(const std::string &name);
 
 void MakeFolders(const std::string &path);
+// Makes the folders above the file when they are missing.
 void WriteFile(const std::string &path, const std::string &content);
 std::string ReadFile(const std::string &path);
 void CopyTo(const std::string &source, const std::string &target);

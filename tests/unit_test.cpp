@@ -1,13 +1,9 @@
-// The rules the end-to-end runs cannot reach: every way a command line can be counted, system
-// directories that are not on a drive root, and the finder's look-ahead contract.
+// The rules the end-to-end runs cannot reach: every way a command line can be counted, and
+// system directories that are not on a drive root.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "launcher/commands.h"
-#include "platform/file_find.h"
-#include "test_files.h"
 
 using namespace launcher;
 
@@ -44,7 +40,7 @@ TEST(Rules, ArgumentCount) {
          L"b\\launcher.exe\" /s",
          2},
         {L"prog \xFF02two words\xFF02", 3},
-        {L"prog \"a\xFF3C\" b", 3},
+        {L"prog \"a\xFF3C\" b", 3},  // no escape: the quote closes
         {L"prog \xD83D\xDE80 x", 3}, // a character outside the Basic Multilingual Plane
     };
     for (const auto &row : rows)
@@ -60,28 +56,4 @@ TEST(Rules, DrivePrefixComesOnlyFromASystemDirectoryOnADriveRoot) {
                                      L"\\\\server\\share", L"1:\\Windows", L"C:/Windows"})
         EXPECT_EQ(SystemDrivePrefix(std::wstring(directory)), std::nullopt);
     EXPECT_EQ(SystemDrivePrefix(std::nullopt), std::nullopt);
-}
-
-TEST(Finder, ReadsOneEntryAheadAndHandsOverTheLastOne) {
-    test_files::RemoveAll("C:\\finder");
-    test_files::MakeFolders("C:\\finder");
-    test_files::WriteFile("C:\\finder\\only.txt", "x");
-    CFileFind finder;
-    ASSERT_TRUE(finder.BeginSearch(L"C:\\finder\\*.*"));
-    EXPECT_EQ(finder.EntryName(), L"") << "the first match waits; nothing is current yet";
-    std::vector<std::wstring> names;
-    std::vector<bool> results;
-    do {
-        results.push_back(finder.Advance());
-        names.push_back(finder.EntryName());
-        EXPECT_EQ(finder.IsDotEntry(), names.back() != L"only.txt");
-    } while (results.back());
-    EXPECT_EQ(results, (std::vector<bool>{true, true, false}));
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::wstring>{L".", L"..", L"only.txt"}));
-
-    SetLastError(0xDEAD);
-    EXPECT_FALSE(finder.BeginSearch(L"C:\\finder\\missing\\*.*"));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND)) << "the platform's error is kept";
-    EXPECT_FALSE(finder.Advance());
 }
