@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/test_files.h"
+#include "runner.h"
 
 int wmain(int argc, wchar_t **argv) {
     if (argc < 3) {
@@ -21,18 +21,17 @@ int wmain(int argc, wchar_t **argv) {
         return 2;
     }
 
-    std::string commandLine = test_files::Utf8(argv[2]);
+    std::string commandLine = runner::Utf8(argv[2]);
     for (int i = 3; i < argc; ++i)
-        commandLine += " " + test_files::Utf8(argv[i]);
+        commandLine += " " + runner::Utf8(argv[i]);
 
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     wchar_t currentDirectory[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, currentDirectory);
-    const test_files::ProcessOutcome outcome =
-        test_files::RunProcess(commandLine, test_files::Utf8(currentDirectory),
-                               test_files::Utf8(argv[1]));
+    const runner::ProcessOutcome outcome =
+        runner::RunProcess(commandLine, runner::Utf8(currentDirectory), runner::Utf8(argv[1]));
     QueryPerformanceCounter(&end);
     std::printf("exit code: %lu\nelapsed ms: %.1f\n", outcome.exitCode,
                 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
