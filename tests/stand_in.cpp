@@ -7,7 +7,9 @@
 // STAND_IN_AWAIT, or after 5 s. It exits with STAND_IN_EXIT_<name>. STAND_IN_HANDOVER_<name> (in
 // ms) makes it hand over as installers do: it starts <name>-copy.exe, a copy of itself in the
 // temporary folder that waits that long before it reports, and exits at once;
-// STAND_IN_BREAKAWAY_<name> does the same with a copy that asks to leave its parent's job.
+// STAND_IN_BREAKAWAY_<name> starts a copy that asks to leave its parent's job and reports only
+// once data.exe has reported (or after 5 s), so the order of reports tells whether it was waited
+// for.
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,26 +39,24 @@ std::string Describe(const std::string &path) {
     return "present:" + content.substr(0, content.find('\r'));
 }
 
-std::string LauncherOutput() {
-    const std::string file = Environment("STAND_IN_OUTPUT"),
-                      awaited = Environment("STAND_IN_AWAIT");
-    if (file.empty())
-        return {};
-    std::string output = ReadFile(file);
-    for (int wait = 0; wait < 500 && output.find(awaited) == std::string::npos; ++wait) {
+// The file's content once it holds the text, or after 5 s.
+std::string ContentOnceItHolds(const std::string &file, const std::string &text) {
+    std::string content = ReadFile(file);
+    for (int wait = 0; wait < 500 && content.find(text) == std::string::npos; ++wait) {
         Sleep(10);
-        output = ReadFile(file);
+        content = ReadFile(file);
     }
-    return output;
+    return content;
 }
 
-void HandOver(const std::wstring &module, const std::string &name, const std::string &delay,
-              DWORD flags) {
+// Starts the copy with one more setting in its environment.
+void HandOver(const std::wstring &module, const std::string &name, const char *setting,
+              const std::string &value, DWORD flags) {
     wchar_t temporary[MAX_PATH];
     const std::wstring copy =
         std::wstring(temporary, GetTempPathW(MAX_PATH, temporary)) + Wide(name) + L"-copy.exe";
     CopyFileW(module.c_str(), copy.c_str(), FALSE);
-    SetEnvironmentVariableA("STAND_IN_DELAY", delay.c_str());
+    SetEnvironmentVariableA(setting, value.c_str());
     std::wstring commandLine = GetCommandLineW();
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -73,14 +73,18 @@ int main() {
     const std::wstring module(path, GetModuleFileNameW(nullptr, path, 32768));
     std::string name = Utf8(module.substr(module.find_last_of(L'\\') + 1));
     name = name.substr(0, name.find_last_of('.'));
-    const std::string output = LauncherOutput();
-    const std::string delay = Environment("STAND_IN_DELAY");
+    const std::string outputFile = Environment("STAND_IN_OUTPUT");
+    const std::string output =
+        outputFile.empty() ? "" : ContentOnceItHolds(outputFile, Environment("STAND_IN_AWAIT"));
+    // Read before a hand-over sets them for the copy.
+    const std::string delay = Environment("STAND_IN_DELAY"), after = Environment("STAND_IN_AFTER");
     if (!Environment("STAND_IN_HANDOVER_" + name).empty())
-        HandOver(module, name, Environment("STAND_IN_HANDOVER_" + name), 0);
+        HandOver(module, name, "STAND_IN_DELAY", Environment("STAND_IN_HANDOVER_" + name), 0);
     if (!Environment("STAND_IN_BREAKAWAY_" + name).empty())
-        HandOver(module, name, Environment("STAND_IN_BREAKAWAY_" + name),
-                 CREATE_BREAKAWAY_FROM_JOB);
+        HandOver(module, name, "STAND_IN_AFTER", "data.exe", CREATE_BREAKAWAY_FROM_JOB);
     Sleep(std::strtoul(delay.c_str(), nullptr, 10));
+    if (!after.empty())
+        ContentOnceItHolds(Environment("STAND_IN_REPORT"), after);
 
     const std::string commandLine = Utf8(GetCommandLineW());
     if (FILE *file = _wfopen(Wide(Environment("STAND_IN_REPORT")).c_str(), L"ab")) {
