@@ -90,10 +90,6 @@ void Upgrade(std::string &folder) {
     MakeEarlierInstallation();
 }
 
-void MakeOutsideFolder() {
-    WriteFile(kOutside + "\\inner\\keep.txt", "keep");
-}
-
 LauncherRun RunLauncher(const std::string &launcher, const std::string &arguments, bool silent) {
     RemoveAll(kReport);
     const ProcessOutcome outcome =
@@ -364,7 +360,7 @@ const Row kRows[] = {
     {"nothing-outside-the-folder-is-touched",
      [](std::string &folder) {
          Upgrade(folder);
-         MakeOutsideFolder();
+         WriteFile(kOutside + "\\inner\\keep.txt", "keep");
          MakeUnixLink(kOutside, kInformation + "\\Disk1\\link");
          // The path layer reads "x.." as "x." and "x." as "x".
          MakeUnixLink(kOutside, kInformation + "\\x.");
@@ -384,7 +380,7 @@ const Row kRows[] = {
     {"information-folder-that-is-a-link",
      [](std::string &folder) {
          Ship(folder);
-         MakeOutsideFolder();
+         WriteFile(kOutside + "\\inner\\keep.txt", "keep");
          SetAttributes(kOutside, FILE_ATTRIBUTE_HIDDEN);
          MakeUnixLink(kOutside, kInformation);
      },

@@ -13,9 +13,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-
-#include <windows.h>
 
 #include "platform/handle_owner.h"
 #include "test_files.h"

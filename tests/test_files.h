@@ -4,10 +4,7 @@
 // and absolute, reached through the "\\?\" form, so names the ANSI calls cannot reach
 // (look-alike characters, trailing dots, device names, long paths) are made and read exactly.
 
-#include <string>
 #include <vector>
-
-#include <windows.h>
 
 #include "bench/runner.h"
 
