@@ -302,7 +302,7 @@ const Row kRows[] = {
          MakeEarlierInstallation(false);
      },
      "", Removal::StartFailed, true, 0, Left::Nothing},
-    {"uninstaller-that-hands-over", Upgrade, "HANDOVER_setup=1000", Removal::Started, true, 0,
+    {"uninstaller-that-hands-over", Upgrade, "HANDOVER_setup=500", Removal::Started, true, 0,
      Left::Nothing,
      [](const LauncherRun &run) {
          ASSERT_EQ(run.records.size(), 3u);
@@ -316,7 +316,7 @@ const Row kRows[] = {
          AwaitRecords(3); // the child reports once the installer has: it was not waited for
          EXPECT_TRUE(Records().size() == 3 && IsCopy(Records()[2])) << "the child ran";
      }},
-    {"installer-that-hands-over", ShipOnly, "HANDOVER_data=1000", Removal::None, true, 0,
+    {"installer-that-hands-over", ShipOnly, "HANDOVER_data=500", Removal::None, true, 0,
      Left::Nothing,
      [](const LauncherRun &run) {
          // A silent run waits for the copy; an interactive one for the installer alone.

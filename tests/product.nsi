@@ -1,6 +1,6 @@
 ; A tiny real product: makensis -DVERSION=N -DOUTFILE=product-N.exe. Installer and uninstaller
 ; are silent by their own script and ignore our switches. The uninstaller hands over to a copy of
-; itself in the temporary folder and exits at once, as its kind does; the copy works 2 s longer.
+; itself in the temporary folder and exits at once, as its kind does; the copy works 1 s longer.
 Unicode true
 Name "Example Product ${VERSION}"
 OutFile "${OUTFILE}"
@@ -32,7 +32,7 @@ SectionEnd
 ; Leaves the information folder to whoever runs setup.exe.
 Section "Uninstall"
   !insertmacro History "uninstall ${VERSION} begin"
-  Sleep 2000
+  Sleep 1000
   Delete "${PRODUCT_DIR}\product.txt"
   RMDir "${PRODUCT_DIR}"
   !insertmacro History "uninstall ${VERSION} end"
