@@ -32,10 +32,10 @@ missing_packages() {
 }
 
 # Installs what is missing with apt when run as root; otherwise says what to install.
-ensure_tools() {
+install_missing_packages() {
     local missing
     missing=$(missing_packages)
-    [ -z "$missing" ] && { ensure_locale; return; }
+    [ -z "$missing" ] && return 0
     if [ "$(id -u)" != 0 ]; then
         echo "Missing: $missing" >&2
         echo "Install them as root: dpkg --add-architecture i386 && apt-get update &&" \
@@ -54,6 +54,11 @@ ensure_tools() {
         echo "Still missing after installation: $missing" >&2
         exit 1
     fi
+}
+
+# Everything the scripts need: the packages, then the locale (generated with one of them).
+ensure_tools() {
+    install_missing_packages
     ensure_locale
 }
 
