@@ -1,7 +1,11 @@
 # Shared by the scripts: finds the project, installs the tools it needs when they are missing.
 
-project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# CDPATH would make cd search elsewhere and print the folder, doubling project_root.
+unset CDPATH
+project_root=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/../.." && pwd)
 build_dir=${BUILD_DIR:-$project_root/build}
+# Absolute, so that no tool takes a folder named like -x for an option.
+[[ $build_dir == /* ]] || build_dir=$PWD/$build_dir
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
