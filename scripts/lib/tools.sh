@@ -14,13 +14,23 @@ package_installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
 
-missing_packages() {
+# What building launcher.exe and signing it need, nothing more.
+missing_release_packages() {
     local missing=()
-    # Both thread models: posix for the tests, win32 for launcher.exe.
-    command -v i686-w64-mingw32-g++-posix >/dev/null && command -v i686-w64-mingw32-g++-win32 >/dev/null ||
-        missing+=(g++-mingw-w64-i686)
+    # Both thread models: posix for the project (and the tests), win32 for launcher.exe.
+    command -v i686-w64-mingw32-g++-posix >/dev/null &&
+        command -v i686-w64-mingw32-g++-win32 >/dev/null || missing+=(g++-mingw-w64-i686)
     command -v cmake >/dev/null || missing+=(cmake)
     command -v make >/dev/null || missing+=(make)
+    command -v osslsigncode >/dev/null || missing+=(osslsigncode)
+    command -v openssl >/dev/null || missing+=(openssl)
+    echo "${missing[@]}"
+}
+
+# Everything: the release packages, then those of the tests, the demo and the benchmarks.
+missing_packages() {
+    local missing=()
+    read -ra missing <<<"$(missing_release_packages)"
     [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
     command -v wine >/dev/null || missing+=(wine)
     package_installed wine64 || missing+=(wine64)
@@ -28,42 +38,43 @@ missing_packages() {
     command -v makensis >/dev/null || missing+=(nsis)
     # The Japanese locale gives Wine a double-byte ANSI code page (932).
     package_installed locales || missing+=(locales)
-    # Signing and checking releases.
-    command -v osslsigncode >/dev/null || missing+=(osslsigncode)
-    command -v openssl >/dev/null || missing+=(openssl)
     command -v xmllint >/dev/null || missing+=(libxml2-utils)
     echo "${missing[@]}"
 }
 
-# Installs what is missing with apt when run as root; otherwise says what to install.
+# Installs what is missing with apt when run as root; otherwise says what to install. Takes the
+# function that lists the missing packages.
 install_missing_packages() {
-    local missing
-    missing=$(missing_packages)
+    local list=$1 missing i386=
+    missing=$($list)
     [ -z "$missing" ] && return 0
+    [[ " $missing " != *":i386 "* ]] || i386="dpkg --add-architecture i386 && "
     if [ "$(id -u)" != 0 ]; then
-        echo "Missing: $missing" >&2
-        echo "Install them as root: dpkg --add-architecture i386 && apt-get update &&" \
+        echo "${0##*/}: missing: $missing; as root: ${i386}apt-get update &&" \
              "apt-get install $missing" >&2
         exit 1
     fi
     echo "Installing: $missing"
-    case " $missing " in
-        *":i386"*) dpkg --add-architecture i386 ;;
-    esac
+    [ -z "$i386" ] || dpkg --add-architecture i386
     apt-get update -q
     # shellcheck disable=SC2086
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
-    missing=$(missing_packages)
+    missing=$($list)
     if [ -n "$missing" ]; then
-        echo "Still missing after installation: $missing" >&2
+        echo "${0##*/}: still missing after installation: $missing" >&2
         exit 1
     fi
 }
 
 # Everything the scripts need: the packages, then the locale (generated with one of them).
 ensure_tools() {
-    install_missing_packages
+    install_missing_packages missing_packages
     ensure_locale
+}
+
+# What scripts/sign and scripts/verify-release need: no Wine, NSIS, GoogleTest or locale.
+ensure_release_tools() {
+    install_missing_packages missing_release_packages
 }
 
 japanese_locale_present() {
@@ -74,18 +85,20 @@ japanese_locale_present() {
 ensure_locale() {
     japanese_locale_present && return 0
     if [ "$(id -u)" != 0 ]; then
-        echo "Missing: the ja_JP.UTF-8 locale; as root: echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen &&" \
-             "locale-gen" >&2
+        echo "${0##*/}: missing: the ja_JP.UTF-8 locale; as root:" \
+             "echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen && locale-gen" >&2
         exit 1
     fi
     echo "Generating the ja_JP.UTF-8 locale"
-    grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+    grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
+        echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
     locale-gen >/dev/null
-    japanese_locale_present || { echo "Cannot generate the ja_JP.UTF-8 locale" >&2; exit 1; }
+    japanese_locale_present ||
+        { echo "${0##*/}: cannot generate the ja_JP.UTF-8 locale" >&2; exit 1; }
 }
 
-configure_project() {
-    cmake -S "$project_root" -B "$build_dir" \
+configure_project() { # [ON|OFF]: with the tests (the default) or without
+    cmake -S "$project_root" -B "$build_dir" -DBUILD_TESTING="${1:-ON}" \
         -DCMAKE_TOOLCHAIN_FILE="$project_root/cmake/i686-w64-mingw32.cmake"
 }
 
@@ -94,8 +107,9 @@ build_project() {
     cmake --build "$build_dir" -j"$(nproc)"
 }
 
-# launcher.exe alone; a no-op when it is up to date.
+# launcher.exe alone; a no-op when it is up to date. A new build folder is configured without the
+# tests, which need Wine, NSIS and GoogleTest; configure_project adds them later.
 build_launcher() {
-    [ -f "$build_dir/CMakeCache.txt" ] || configure_project
+    [ -f "$build_dir/CMakeCache.txt" ] || configure_project OFF
     cmake --build "$build_dir" --target launcher -j"$(nproc)"
 }
