@@ -6,36 +6,43 @@
 
 namespace platform {
 
-// Owns one kernel handle (process, thread, job, completion port) and hands it to CloseHandle when
-// it goes out of scope. Movable, so a started process can be returned with its handles.
-class CloseHandleOwner {
+// Owns one handle and hands it to its closing call when it goes out of scope. Movable, so a
+// started process can be returned with its handles.
+template <typename Handle, BOOL(WINAPI *closeHandle)(Handle)> class HandleOwner {
   public:
-    explicit CloseHandleOwner(HANDLE handle = nullptr) : handle_(handle) {}
-    ~CloseHandleOwner() { Close(); }
-    CloseHandleOwner(CloseHandleOwner &&other) noexcept : handle_(other.Release()) {}
-    CloseHandleOwner &operator=(CloseHandleOwner &&other) noexcept {
+    explicit HandleOwner(Handle handle = nullptr) : handle_(handle) {}
+    ~HandleOwner() { Close(); }
+    HandleOwner(HandleOwner &&other) noexcept : handle_(other.Release()) {}
+    HandleOwner &operator=(HandleOwner &&other) noexcept {
         if (this != &other) {
             Close();
             handle_ = other.Release();
         }
         return *this;
     }
-    CloseHandleOwner(const CloseHandleOwner &) = delete;
-    CloseHandleOwner &operator=(const CloseHandleOwner &) = delete;
+    HandleOwner(const HandleOwner &) = delete;
+    HandleOwner &operator=(const HandleOwner &) = delete;
 
-    HANDLE Get() const { return handle_; }
+    Handle Get() const { return handle_; }
     // Creation calls report failure as null or as INVALID_HANDLE_VALUE, depending on the call.
-    bool IsOpen() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const {
+        return handle_ != nullptr && handle_ != reinterpret_cast<Handle>(INVALID_HANDLE_VALUE);
+    }
 
   private:
-    HANDLE Release() { return std::exchange(handle_, nullptr); }
+    Handle Release() { return std::exchange(handle_, nullptr); }
     void Close() {
         if (IsOpen())
-            CloseHandle(handle_);
+            closeHandle(handle_);
         handle_ = nullptr;
     }
 
-    HANDLE handle_;
+    Handle handle_;
 };
+
+// A kernel handle: process, thread, job, completion port, file.
+using CloseHandleOwner = HandleOwner<HANDLE, CloseHandle>;
+// A library loaded at run time.
+using FreeLibraryOwner = HandleOwner<HMODULE, FreeLibrary>;
 
 } // namespace platform
