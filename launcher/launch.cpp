@@ -4,6 +4,7 @@
 #include "installer_stage.h"
 #include "paths.h"
 #include "platform/platform_operations.h"
+#include "preflight.h"
 #include "removal_stage.h"
 
 namespace launcher {
@@ -11,15 +12,17 @@ namespace launcher {
 namespace {
 
 // One launch sequence: the removal of the earlier installation, then the product installer.
-// Nothing is removed unless the installer beside the launcher is there as a file: an earlier
-// installation removed without a new one leaves no product at all.
+// Nothing is removed unless the new installation can start.
 DWORD RunLaunchSequence(const LaunchSequence &sequence,
-                        const std::optional<std::wstring> &drivePrefix) {
+                        const std::optional<std::wstring> &drivePrefix,
+                        const std::optional<std::wstring> &systemDirectory) {
     const platform::LauncherFolder launcherFolder = platform::ReadLauncherFolder();
     if (launcherFolder.path.empty())
         return launcherFolder.error;
-    if (!platform::IsExistingFile(JoinPath(launcherFolder.path, L"data.exe")))
-        return ERROR_FILE_NOT_FOUND;
+    const DWORD refusal = CheckBeforeChanges(sequence.mode, sequence.is64BitWindows,
+                                             launcherFolder.path, systemDirectory);
+    if (refusal != 0)
+        return refusal;
     // Without a drive prefix every system path would be relative to the current directory.
     if (drivePrefix)
         RunRemovalStage(*drivePrefix, sequence, launcherFolder.path);
@@ -33,13 +36,14 @@ bool Is64BitWindows(const std::optional<std::wstring> &drivePrefix) {
 }
 
 DWORD RunLauncher(int argumentCount) {
-    const std::optional<std::wstring> drivePrefix =
-        SystemDrivePrefix(platform::ReadSystemDirectory());
+    const std::optional<std::wstring> systemDirectory = platform::ReadSystemDirectory();
+    const std::optional<std::wstring> drivePrefix = SystemDrivePrefix(systemDirectory);
     const LaunchSequence sequence =
         LaunchSequenceFor(Is64BitWindows(drivePrefix), LaunchModeFor(argumentCount));
     if (sequence.openingLine != nullptr)
         platform::WriteDiagnostic(sequence.openingLine);
-    return RunLaunchSequence(sequence, drivePrefix);
+    // A system directory not on a drive root is never used: it would be relative.
+    return RunLaunchSequence(sequence, drivePrefix, drivePrefix ? systemDirectory : std::nullopt);
 }
 
 } // namespace launcher

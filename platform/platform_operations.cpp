@@ -131,6 +131,35 @@ bool IsExistingFile(const std::wstring &path) {
            !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+OpenedFile OpenForReading(const std::wstring &path) {
+    OpenedFile opened;
+    opened.handle = CloseHandleOwner(CreateFileW(path.c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!opened.handle.IsOpen() || !GetFileSizeEx(opened.handle.Get(), &size))
+        opened.error = ErrorOr(GetLastError(), ERROR_GEN_FAILURE);
+    opened.size = static_cast<std::uint64_t>(size.QuadPart);
+    return opened;
+}
+
+bool ReadAt(HANDLE file, std::uint64_t offset, void *buffer, std::size_t size) {
+    // The offset travels with the read, so no file position is shared between reads.
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    return size <= MAXDWORD && ::ReadFile(file, buffer, static_cast<DWORD>(size), &read, &at) &&
+           read == size;
+}
+
+std::optional<DWORD> BinaryType(const std::wstring &path) {
+    DWORD type = 0;
+    if (!GetBinaryTypeW(path.c_str(), &type))
+        return std::nullopt;
+    return type;
+}
+
 DWORD ReadAttributes(const std::wstring &path) {
     return GetFileAttributesW(path.c_str());
 }

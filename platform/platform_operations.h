@@ -3,6 +3,8 @@
 // The operating-system operations the launcher's logic needs, in their UTF-16 forms: every name
 // and command line reaches the platform exactly as it is, whatever the ANSI code page can hold.
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -30,6 +32,20 @@ bool PathExists(const std::wstring &path);
 
 // True when the path, links followed, opens as a file: a folder, or a link to nothing, is none.
 bool IsExistingFile(const std::wstring &path);
+
+// A file opened for reading its bytes; others may read it too, but no one may write it meanwhile.
+struct OpenedFile {
+    CloseHandleOwner handle;
+    std::uint64_t size = 0;
+    DWORD error = 0; // set (never 0) when it could not be opened or sized
+};
+OpenedFile OpenForReading(const std::wstring &path);
+// Reads exactly `size` bytes at `offset`; false when fewer were there.
+bool ReadAt(HANDLE file, std::uint64_t offset, void *buffer, std::size_t size);
+
+// The platform's own answer to what kind of program a file is (an SCS_ value); nothing when it
+// has none (no program at all).
+std::optional<DWORD> BinaryType(const std::wstring &path);
 
 // The entry's own attributes (a link's, not its target's); INVALID_FILE_ATTRIBUTES when it
 // cannot be read.

@@ -1,0 +1,52 @@
+#include "signature_check.h"
+
+#include <softpub.h>
+#include <wintrust.h>
+
+#include "handle_owner.h"
+
+namespace platform {
+
+namespace {
+
+using VerifyTrust = LONG(WINAPI *)(HWND window, GUID *action, LPVOID data);
+
+// Called twice: to verify, then to free what the verification kept.
+LONG CallVerifyTrust(VerifyTrust verify, WINTRUST_DATA &data, DWORD stateAction) {
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    data.dwStateAction = stateAction;
+    return verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+}
+
+} // namespace
+
+bool HasBadDigest(const std::wstring &systemDirectory, const std::wstring &path, HANDLE file) {
+    // A full path, and its own folder searched first for what it needs in turn.
+    const std::wstring library = systemDirectory + L"\\wintrust.dll";
+    const FreeLibraryOwner wintrust(
+        LoadLibraryExW(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!wintrust.IsOpen())
+        return false;
+    // Through the generic function type, which any function pointer may be cast to and from.
+    const auto verify = reinterpret_cast<VerifyTrust>(
+        reinterpret_cast<void (*)()>(GetProcAddress(wintrust.Get(), "WinVerifyTrust")));
+    if (verify == nullptr)
+        return false;
+
+    WINTRUST_FILE_INFO fileInfo = {};
+    fileInfo.cbStruct = sizeof fileInfo;
+    fileInfo.pcwszFilePath = path.c_str();
+    fileInfo.hFile = file; // the very file that was checked so far
+    WINTRUST_DATA data = {};
+    data.cbStruct = sizeof data;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &fileInfo;
+    data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_CACHE_ONLY_URL_RETRIEVAL;
+    const LONG result = CallVerifyTrust(verify, data, WTD_STATEACTION_VERIFY);
+    CallVerifyTrust(verify, data, WTD_STATEACTION_CLOSE);
+    return result == TRUST_E_BAD_DIGEST;
+}
+
+} // namespace platform
