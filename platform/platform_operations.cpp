@@ -87,10 +87,14 @@ void WaitForEmptyJob(const StartedProcess &started) {
         }
         const bool portBroken = overlapped == nullptr && GetLastError() != WAIT_TIMEOUT;
         const std::optional<DWORD> active = ActiveProcesses(started.job.Get());
-        if (!active || *active == 0)
+        if (active && *active == 0)
             return;
-        if (portBroken)
+        // While the port works, a count that cannot be read only means: wait on.
+        if (portBroken) {
+            if (!active)
+                return;               // the wait for the process itself follows
             Sleep(kJobCountInterval); // the count alone, at the same pace
+        }
     }
 }
 
