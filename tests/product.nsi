@@ -2,14 +2,19 @@
 ; are silent by their own script and ignore our switches. The uninstaller hands over to a copy of
 ; itself in the temporary folder and exits at once, as its kind does; the copy works 1 s longer.
 Unicode true
+; A 32-bit installer; -DTARGET=amd64-unicode makes a 64-bit one (see tests/CMakeLists.txt).
+!ifdef TARGET
+Target ${TARGET}
+!endif
 Name "Example Product ${VERSION}"
 OutFile "${OUTFILE}"
 RequestExecutionLevel admin
 SilentInstall silent
 SilentUnInstall silent
-; Named in full: in the uninstaller $INSTDIR is the uninstaller's own folder.
-!define PRODUCT_DIR "$PROGRAMFILES\Example Product"
-!define INFORMATION_DIR "$PROGRAMFILES\InstallShield Installation Information\{}"
+; Named in full: in the uninstaller $INSTDIR is the uninstaller's own folder. The 32-bit folder
+; (Program Files (x86) on 64-bit Windows) also from a 64-bit installer, like a 32-bit product.
+!define PRODUCT_DIR "$PROGRAMFILES32\Example Product"
+!define INFORMATION_DIR "$PROGRAMFILES32\InstallShield Installation Information\{}"
 
 ; Outside every folder the product owns, so it tells what happened across uninstalls.
 !macro History line
