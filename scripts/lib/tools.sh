@@ -42,6 +42,12 @@ missing_packages() {
     echo "${missing[@]}"
 }
 
+# A 64-bit build of the tests, for a machine that cannot run 32-bit programs (see scripts/test).
+missing_64_bit_test_packages() {
+    command -v x86_64-w64-mingw32-g++-posix >/dev/null &&
+        command -v x86_64-w64-mingw32-g++-win32 >/dev/null || echo g++-mingw-w64-x86-64
+}
+
 # Installs what is missing with apt when run as root; otherwise says what to install. Takes the
 # function that lists the missing packages.
 install_missing_packages() {
@@ -77,6 +83,17 @@ ensure_release_tools() {
     install_missing_packages missing_release_packages
 }
 
+# Whether this machine runs 32-bit programs. Some kernels run 64-bit user code only: the kernel
+# refuses to execute the 32-bit Wine loader (exit status 126, exec format error). Asked after
+# ensure_tools, which installs that loader. Any other outcome keeps the usual 32-bit test run.
+wine32_loader=/usr/lib/wine/wine
+wine64_loader=/usr/lib/wine/wine64
+runs_32_bit_programs() {
+    local status=0
+    "$wine32_loader" --version >/dev/null 2>&1 || status=$?
+    [ "$status" != 126 ]
+}
+
 japanese_locale_present() {
     locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'
 }
@@ -97,13 +114,13 @@ ensure_locale() {
         { echo "${0##*/}: cannot generate the ja_JP.UTF-8 locale" >&2; exit 1; }
 }
 
-configure_project() { # [ON|OFF]: with the tests (the default) or without
+configure_project() { # [ON|OFF [CMAKE_OPTION...]]: with the tests (the default) or without
     cmake -S "$project_root" -B "$build_dir" -DBUILD_TESTING="${1:-ON}" \
-        -DCMAKE_TOOLCHAIN_FILE="$project_root/cmake/i686-w64-mingw32.cmake"
+        -DCMAKE_TOOLCHAIN_FILE="$project_root/cmake/i686-w64-mingw32.cmake" "${@:2}"
 }
 
-build_project() {
-    configure_project
+build_project() { # [ON|OFF [CMAKE_OPTION...]]: as configure_project
+    configure_project "$@"
     cmake --build "$build_dir" -j"$(nproc)"
 }
 
