@@ -81,6 +81,13 @@ void MakeEarlierInstallation(bool withUninstaller = true) {
         CopyTo(OwnFolder() + "\\stand_in.exe", kInformation + "\\setup.exe");
 }
 
+// The folder outside the information folder that links lead to; a run must leave it whole.
+bool outsideMade = false;
+void MakeOutside() {
+    WriteFile(kOutside + "\\inner\\keep.txt", "keep");
+    outsideMade = true;
+}
+
 void ShipOnly(std::string &folder) {
     Ship(folder);
 }
@@ -88,6 +95,11 @@ void ShipOnly(std::string &folder) {
 void Upgrade(std::string &folder) {
     Ship(folder);
     MakeEarlierInstallation();
+}
+
+void UpgradeTo(std::string &folder, const std::string &installer) {
+    Upgrade(folder);
+    WriteFile(folder + "\\data.exe", installer);
 }
 
 LauncherRun RunLauncher(const std::string &launcher, const std::string &arguments, bool silent) {
@@ -111,7 +123,20 @@ struct Row {
     void (*check)(const LauncherRun &run) = nullptr;
     const char *interactiveArguments = ""; // after the quoted launcher path
     const char *silentArguments = " /s";
+    DWORD silentRefusal = 0; // the silent run is refused with this error, and changes nothing
 };
+
+// What a run of the row in the mode is expected to do.
+Row Expected(const Row &row, bool silent) {
+    Row expected = row;
+    if (silent && row.silentRefusal != 0) {
+        expected.removal = Removal::None;
+        expected.installerRuns = false;
+        expected.exitCode = row.silentRefusal;
+        expected.left = Left::Something;
+    }
+    return expected;
+}
 
 std::string ExpectedOutput(const Row &row, bool silent) {
     const bool started = row.removal == Removal::Started;
@@ -127,7 +152,8 @@ std::string OutputBeforeUninstaller(bool silent) {
     return silent ? "" : kIs64 ? "enter!success" : "successful";
 }
 
-void CheckRun(const Row &row, const std::string &folder, const LauncherRun &run) {
+void CheckRun(const Row &row, const std::string &folder, const LauncherRun &run,
+              const std::string &earlierInstallation) {
     EXPECT_EQ(run.exitCode, row.exitCode);
     EXPECT_EQ(run.output, ExpectedOutput(row, run.silent));
 
@@ -158,8 +184,11 @@ void CheckRun(const Row &row, const std::string &folder, const LauncherRun &run)
     if (row.installerRuns && !run.records.empty() && !IsCopy(run.records.back())) {
         EXPECT_EQ(run.records.back().probe == "present:", folderLeft);
     }
-    if (Exists(kOutside)) { // made by the row: nothing in it is ever touched
+    if (outsideMade) { // nothing in it is ever touched
         EXPECT_EQ(ReadFile(kOutside + "\\inner\\keep.txt"), "keep");
+    }
+    if (row.removal == Removal::None) { // not a byte of the earlier installation changes
+        EXPECT_EQ(Listing(kInformationRoot), earlierInstallation);
     }
     if (row.check != nullptr && started == expected) // the row's check reads those reports
         row.check(run);
@@ -176,6 +205,7 @@ class EndToEnd : public ::testing::TestWithParam<Row> {
             CopyTo(OwnFolder() + "\\stand_in.exe", trap);
         }
         MakeFolders(kInformationRoot);
+        outsideMade = false;
         for (const std::string &name : SplitFields(
                  "EXIT_data EXIT_setup HANDOVER_data HANDOVER_setup BREAKAWAY_setup AWAIT", ' '))
             SetEnvironmentVariableA(("STAND_IN_" + name).c_str(), nullptr);
@@ -195,13 +225,15 @@ TEST_P(EndToEnd, Row) {
         for (const std::string &setting : SplitFields(row.standIns, ' '))
             SetEnvironmentVariableA(("STAND_IN_" + setting.substr(0, setting.find('='))).c_str(),
                                     setting.substr(setting.find('=') + 1).c_str());
-        if (row.removal == Removal::Started)
+        if (Expected(row, silent).removal == Removal::Started)
             SetEnvironmentVariableA("STAND_IN_AWAIT", OutputBeforeUninstaller(silent).c_str());
         std::string folder = kProduct;
         row.arrange(folder);
         const std::string launcher =
             folder == "C:" ? "C:\\launcher.exe" : folder + "\\launcher.exe";
-        CheckRun(row, folder, RunLauncher(launcher, arguments, silent));
+        const std::string earlierInstallation = Listing(kInformationRoot);
+        CheckRun(Expected(row, silent), folder, RunLauncher(launcher, arguments, silent),
+                 earlierInstallation);
     }
 }
 
@@ -221,26 +253,68 @@ const Row kRows[] = {
          folder = "C:";
          CopyTo(OwnFolder() + "\\launcher.exe", "C:\\launcher.exe");
          CopyTo(OwnFolder() + "\\stand_in.exe", "C:\\data.exe");
+         WriteFile("C:\\setup.iss", "setup response\r\n");
      },
      "", Removal::None, true, 0, Left::Nothing},
-    {"installer-that-does-not-start-without-a-response-file",
+    // Nothing changes unless the new installation can start: a damaged or foreign installer is
+    // refused before the earlier installation is touched, each with its own error.
+    {"empty-installer", [](std::string &folder) { UpgradeTo(folder, ""); }, "", Removal::None,
+     false, ERROR_BAD_EXE_FORMAT, Left::Something},
+    {"web-page-saved-as-the-installer",
+     [](std::string &folder) { UpgradeTo(folder, "<!DOCTYPE html><title>404</title>\r\n"); }, "",
+     Removal::None, false, ERROR_BAD_EXE_FORMAT, Left::Something},
+    {"dos-program-as-the-installer",
+     [](std::string &folder) {
+         UpgradeTo(folder, "MZ" + std::string(62, '\0') + "\xB4\x4C\xCD\x21");
+     },
+     "", Removal::None, false, ERROR_BAD_EXE_FORMAT, Left::Something},
+    {"library-as-the-installer",
      [](std::string &folder) {
          Upgrade(folder);
-         WriteFile(folder + "\\data.exe", "not a program");
+         CopyTo("C:\\windows\\system32\\shlwapi.dll", folder + "\\data.exe");
+     },
+     "", Removal::None, false, ERROR_BAD_EXE_FORMAT, Left::Something},
+    {"installer-cut-after-its-first-kilobyte",
+     [](std::string &folder) {
+         UpgradeTo(folder, ReadFile(OwnFolder() + "\\product-1.exe").substr(0, 1024));
+     },
+     "", Removal::None, false, ERROR_FILE_CORRUPT, Left::Something},
+    {"signed-installer-cut-in-its-signature",
+     [](std::string &folder) {
+         const std::string installer = ReadFile(OwnFolder() + "\\stand_in-signed.exe");
+         UpgradeTo(folder, installer.substr(0, installer.size() - 100));
+     },
+     "", Removal::None, false, ERROR_FILE_CORRUPT, Left::Something},
+    {"signed-installer-with-a-changed-byte",
+     [](std::string &folder) {
+         Upgrade(folder);
+         CopyTo(OwnFolder() + "\\stand_in-changed.exe", folder + "\\data.exe");
+     },
+     "", Removal::None, false, 577 /* ERROR_INVALID_IMAGE_HASH */, Left::Something},
+    // A real 64-bit installer (it reports nothing itself, and leaves an information folder of
+    // its own): it runs on 64-bit Windows only.
+    {"64-bit-installer",
+     [](std::string &folder) {
+         Upgrade(folder);
+         CopyTo(OwnFolder() + "\\product-64.exe", folder + "\\data.exe");
+     },
+     "", kIs64 ? Removal::Started : Removal::None, false,
+     kIs64 ? 0 : DWORD{ERROR_EXE_MACHINE_TYPE_MISMATCH}, Left::Something, // its own, on 64-bit
+     [](const LauncherRun &) { EXPECT_EQ(ReadFile(kHistory), kIs64 ? "install 64\r\n" : ""); }},
+    // Only a silent installation needs setup.iss; the uninstaller runs without uninstall.iss.
+    {"no-response-files-beside-the-launcher",
+     [](std::string &folder) {
+         Upgrade(folder);
+         RemoveAll(folder + "\\setup.iss");
          RemoveAll(folder + "\\uninstall.iss");
      },
-     "", Removal::Started, false, ERROR_BAD_EXE_FORMAT, Left::Nothing,
-     [](const LauncherRun &run) { EXPECT_EQ(run.records[0].responseFile, "absent"); }},
-    // A folder named data.exe is no installer, nor is a missing one: nothing is removed.
-    {"installer-that-is-a-folder",
-     [](std::string &folder) {
-         Upgrade(folder);
-         RemoveAll(folder + "\\data.exe");
-         MakeFolders(folder + "\\data.exe");
+     "", Removal::Started, true, 0, Left::Nothing,
+     [](const LauncherRun &run) {
+         if (!run.silent) { // a silent run starts nothing
+             EXPECT_EQ(run.records[0].responseFile, "absent");
+         }
      },
-     "", Removal::None, false, ERROR_FILE_NOT_FOUND, Left::Something,
-     [](const LauncherRun &) { EXPECT_TRUE(Exists(kInformation + "\\Disk1\\Data\\data1.cab")); }},
-
+     "", " /s", ERROR_FILE_NOT_FOUND},
     // The launcher's own folder, whatever its name: the ANSI code page could not name these.
     // "Установка 製品 表ソ 🚀": in code page 932 the second byte of 表 and ソ is "\".
     {"cyrillic-japanese-and-emoji-launcher-folder",
@@ -265,13 +339,15 @@ const Row kRows[] = {
      },
      "", Removal::Started, true, 0, Left::Nothing},
 
-    // A release signed with scripts/sign (by the signing test) is the same launcher.
-    {"signed-launcher",
+    // A release signed with scripts/sign (by the signing test) is the same launcher. The
+    // installer's signer is one this Windows does not trust: trust is not the launcher's to decide.
+    {"signed-launcher-and-installer",
      [](std::string &folder) {
          Upgrade(folder);
          CopyTo(OwnFolder() + "\\launcher-signed.exe", folder + "\\launcher.exe");
+         CopyTo(OwnFolder() + "\\stand_in-signed.exe", folder + "\\data.exe");
      },
-     "", Removal::Started, true, 0, Left::Nothing},
+     "EXIT_data=7", Removal::Started, true, 7, Left::Nothing},
 
     // The earlier installation: response file, uninstaller, then the folder goes.
     {"upgrade", Upgrade, "EXIT_setup=1603 EXIT_data=3221225477", Removal::Started, true,
@@ -302,7 +378,7 @@ const Row kRows[] = {
          MakeEarlierInstallation(false);
      },
      "", Removal::StartFailed, true, 0, Left::Nothing},
-    {"uninstaller-that-hands-over", Upgrade, "HANDOVER_setup=500", Removal::Started, true, 0,
+    {"uninstaller-that-hands-over", Upgrade, "HANDOVER_setup=3000", Removal::Started, true, 0,
      Left::Nothing,
      [](const LauncherRun &run) {
          ASSERT_EQ(run.records.size(), 3u);
@@ -328,7 +404,8 @@ const Row kRows[] = {
     {"every-name-and-depth-goes",
      [](std::string &folder) {
          Upgrade(folder);
-         // Names the path layer would rewrite, and names the ANSI code page cannot carry.
+         // Names the path layer would rewrite, folders named like the parent entry but for a
+         // character, and names the ANSI code page cannot carry.
          const std::string up =
              ".." + kFullwidthBackslash + ".." + kSetMinus + ".." + kFullwidthBackslash + "Victim";
          // A folder of 257 characters, and a tree past 1,000 characters.
@@ -337,7 +414,8 @@ const Row kRows[] = {
              deep += "\\" + std::string(60, 'd');
          for (const std::string &name :
               {std::string("dot."), std::string("sp "), std::string("NUL"), std::string("con.txt"),
-               std::string("COM1"), std::string("AUX\\x..\\in"), up, std::string("\xC4\x81"),
+               std::string("COM1"), std::string("AUX\\x..\\in"), std::string("...\\in"),
+               std::string("..x\\in"), up, std::string("\xC4\x81"),
                std::string("\xD0\xA3 \xE8\xA1\xA8\xE3\x82\xBD \xF0\x9F\x9A\x80"),
                std::string(256 - kInformation.size(), 'n') + "\\in",
                deep.substr(kInformation.size() + 1) + "\\in"})
@@ -360,7 +438,7 @@ const Row kRows[] = {
     {"nothing-outside-the-folder-is-touched",
      [](std::string &folder) {
          Upgrade(folder);
-         WriteFile(kOutside + "\\inner\\keep.txt", "keep");
+         MakeOutside();
          MakeUnixLink(kOutside, kInformation + "\\Disk1\\link");
          // The path layer reads "x.." as "x." and "x." as "x".
          MakeUnixLink(kOutside, kInformation + "\\x.");
@@ -380,7 +458,7 @@ const Row kRows[] = {
     {"information-folder-that-is-a-link",
      [](std::string &folder) {
          Ship(folder);
-         WriteFile(kOutside + "\\inner\\keep.txt", "keep");
+         MakeOutside();
          SetAttributes(kOutside, FILE_ATTRIBUTE_HIDDEN);
          MakeUnixLink(kOutside, kInformation);
      },

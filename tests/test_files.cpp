@@ -80,6 +80,26 @@ void SetAttributes(const std::string &path, DWORD attributes) {
             "cannot set attributes of " + path);
 }
 
+std::string Listing(const std::string &folder) {
+    std::vector<std::string> lines;
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = FindFirstFileW(Exact(folder + "\\*").c_str(), &entry);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry)) {
+        const std::string name = Utf8(entry.cFileName), path = folder + "\\" + name;
+        if (name == "." || name == "..")
+            continue;
+        const bool isFolder = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        lines.push_back(path + (isFolder ? "\\\n" + Listing(path) : ": " + ReadFile(path) + "\n"));
+    }
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    std::sort(lines.begin(), lines.end());
+    std::string listing;
+    for (const std::string &line : lines)
+        listing += line;
+    return listing;
+}
+
 void RemoveAll(const std::string &path) {
     // From the Unix side: Wine would follow a link, and Unix takes any name and attribute.
     if (Exists(path))

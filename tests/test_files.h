@@ -24,6 +24,9 @@ DWORD Attributes(const std::string &path);
 bool Exists(const std::string &path);
 void SetAttributes(const std::string &path, DWORD attributes);
 
+// Every entry below the folder, sorted, with each file's content: equal listings, equal trees.
+std::string Listing(const std::string &folder);
+
 // Removes a tree for test set-up, read-only entries included, never following links.
 void RemoveAll(const std::string &path);
 
