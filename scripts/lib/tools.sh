@@ -124,6 +124,15 @@ build_project() { # [ON|OFF [CMAKE_OPTION...]]: as configure_project
     cmake --build "$build_dir" -j"$(nproc)"
 }
 
+# The 64-bit build of the same sources, with the tests, for a machine that cannot run 32-bit
+# programs (see scripts/test): run by the 64-bit Wine loader, which it names in its CMakeCache.
+build_64_bit_project() { # FOLDER
+    cmake -S "$project_root" -B "$1" -DBUILD_TESTING=ON \
+        -DCMAKE_TOOLCHAIN_FILE="$project_root/cmake/x86_64-w64-mingw32.cmake" \
+        -DWINE_LOADER="$wine64_loader"
+    cmake --build "$1" -j"$(nproc)"
+}
+
 # launcher.exe alone; a no-op when it is up to date. A new build folder is configured without the
 # tests, which need Wine, NSIS and GoogleTest; configure_project adds them later.
 build_launcher() {
