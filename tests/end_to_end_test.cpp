@@ -258,6 +258,13 @@ const Row kRows[] = {
      "", Removal::None, true, 0, Left::Nothing},
     // Nothing changes unless the new installation can start: a damaged or foreign installer is
     // refused before the earlier installation is touched, each with its own error.
+    {"installer-that-is-a-folder",
+     [](std::string &folder) {
+         Upgrade(folder);
+         RemoveAll(folder + "\\data.exe");
+         MakeFolders(folder + "\\data.exe");
+     },
+     "", Removal::None, false, ERROR_FILE_NOT_FOUND, Left::Something},
     {"empty-installer", [](std::string &folder) { UpgradeTo(folder, ""); }, "", Removal::None,
      false, ERROR_BAD_EXE_FORMAT, Left::Something},
     {"web-page-saved-as-the-installer",
@@ -269,10 +276,7 @@ const Row kRows[] = {
      },
      "", Removal::None, false, ERROR_BAD_EXE_FORMAT, Left::Something},
     {"library-as-the-installer",
-     [](std::string &folder) {
-         Upgrade(folder);
-         CopyTo("C:\\windows\\system32\\shlwapi.dll", folder + "\\data.exe");
-     },
+     [](std::string &folder) { UpgradeTo(folder, ReadFile("C:\\windows\\system32\\shlwapi.dll")); },
      "", Removal::None, false, ERROR_BAD_EXE_FORMAT, Left::Something},
     {"installer-cut-after-its-first-kilobyte",
      [](std::string &folder) {
@@ -287,18 +291,14 @@ const Row kRows[] = {
      "", Removal::None, false, ERROR_FILE_CORRUPT, Left::Something},
     {"signed-installer-with-a-changed-byte",
      [](std::string &folder) {
-         Upgrade(folder);
-         CopyTo(OwnFolder() + "\\stand_in-changed.exe", folder + "\\data.exe");
+         UpgradeTo(folder, ReadFile(OwnFolder() + "\\stand_in-changed.exe"));
      },
      "", Removal::None, false, 577 /* ERROR_INVALID_IMAGE_HASH */, Left::Something},
     // A real 64-bit installer (it reports nothing itself, and leaves an information folder of
     // its own): it runs on 64-bit Windows only.
     {"64-bit-installer",
-     [](std::string &folder) {
-         Upgrade(folder);
-         CopyTo(OwnFolder() + "\\product-64.exe", folder + "\\data.exe");
-     },
-     "", kIs64 ? Removal::Started : Removal::None, false,
+     [](std::string &folder) { UpgradeTo(folder, ReadFile(OwnFolder() + "\\product-64.exe")); }, "",
+     kIs64 ? Removal::Started : Removal::None, false,
      kIs64 ? 0 : DWORD{ERROR_EXE_MACHINE_TYPE_MISMATCH}, Left::Something, // its own, on 64-bit
      [](const LauncherRun &) { EXPECT_EQ(ReadFile(kHistory), kIs64 ? "install 64\r\n" : ""); }},
     // Only a silent installation needs setup.iss; the uninstaller runs without uninstall.iss.

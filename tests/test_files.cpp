@@ -1,6 +1,8 @@
 #include "test_files.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <numeric>
 #include <sstream>
 
 #include "platform/handle_owner.h"
@@ -85,19 +87,16 @@ std::string Listing(const std::string &folder) {
     WIN32_FIND_DATAW entry;
     const HANDLE search = FindFirstFileW(Exact(folder + "\\*").c_str(), &entry);
     for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry)) {
-        const std::string name = Utf8(entry.cFileName), path = folder + "\\" + name;
-        if (name == "." || name == "..")
-            continue;
-        const bool isFolder = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        lines.push_back(path + (isFolder ? "\\\n" + Listing(path) : ": " + ReadFile(path) + "\n"));
+        const std::string path = folder + "\\" + Utf8(entry.cFileName);
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            lines.push_back(path + ": " + ReadFile(path) + "\n");
+        else if (std::wcscmp(entry.cFileName, L".") != 0 &&
+                 std::wcscmp(entry.cFileName, L"..") != 0)
+            lines.push_back(path + "\\\n" + Listing(path));
     }
-    if (search != INVALID_HANDLE_VALUE)
-        FindClose(search);
+    FindClose(search);
     std::sort(lines.begin(), lines.end());
-    std::string listing;
-    for (const std::string &line : lines)
-        listing += line;
-    return listing;
+    return std::accumulate(lines.begin(), lines.end(), std::string());
 }
 
 void RemoveAll(const std::string &path) {
