@@ -241,11 +241,6 @@ const Row kRows[] = {
     // The launcher counts its arguments by fixed rules, whatever its runtime would say.
     {"one-argument-is-silent", ShipOnly, "EXIT_data=3010", Removal::None, true, 3010, Left::Nothing,
      nullptr, " one two", " \"two words\""},
-    {"quotes-by-the-rules", ShipOnly, "EXIT_data=3010", Removal::None, true, 3010, Left::Nothing,
-     nullptr, " \"a\"\"b c\"", "x"},
-    // Read in UTF-16, a look-alike quote is a plain character.
-    {"look-alike-quotes-in-the-arguments", ShipOnly, "", Removal::None, true, 0, Left::Nothing,
-     nullptr, " \xEF\xBC\x82two words\xEF\xBC\x82", " \xEF\xBC\x82one\xEF\xBC\x82"},
 
     // The installer beside the launcher, by its full quoted path and nowhere else.
     {"launcher-at-a-drive-root",
