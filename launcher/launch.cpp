@@ -2,7 +2,6 @@
 
 #include "commands.h"
 #include "installer_stage.h"
-#include "paths.h"
 #include "platform/platform_operations.h"
 #include "preflight.h"
 #include "removal_stage.h"

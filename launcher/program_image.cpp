@@ -1,6 +1,5 @@
 #include "program_image.h"
 
-#include <cstring>
 #include <vector>
 
 namespace launcher {
