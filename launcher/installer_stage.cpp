@@ -4,11 +4,13 @@
 
 namespace launcher {
 
-DWORD RunInstallerStage(LaunchMode mode, const std::wstring &launcherFolder) {
+DWORD RunInstallerStage(LaunchMode mode, const std::wstring &launcherFolder,
+                        platform::CloseHandleOwner checkedInstaller) {
     const platform::WaitScope scope = mode == LaunchMode::Silent ? platform::WaitScope::ProcessTree
                                                                  : platform::WaitScope::Process;
     const platform::StartedProcess installer =
         platform::StartProcess(InstallerCommand(mode, launcherFolder), scope);
+    checkedInstaller = platform::CloseHandleOwner(); // it runs now; the program holds its own image
     return installer.Started() ? platform::WaitForExit(installer) : installer.startError;
 }
 

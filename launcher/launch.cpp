@@ -18,14 +18,17 @@ DWORD RunLaunchSequence(const LaunchSequence &sequence,
     const platform::LauncherFolder launcherFolder = platform::ReadLauncherFolder();
     if (launcherFolder.path.empty())
         return launcherFolder.error;
-    const DWORD refusal = CheckBeforeChanges(sequence.mode, sequence.is64BitWindows,
-                                             launcherFolder.path, systemDirectory);
-    if (refusal != 0)
-        return refusal;
+    CheckConditions conditions;
+    conditions.mode = sequence.mode;
+    conditions.is64BitWindows = sequence.is64BitWindows;
+    conditions.systemDirectory = systemDirectory;
+    CheckedMedia checked = CheckBeforeChanges(launcherFolder.path, conditions);
+    if (checked.error != kNoError)
+        return checked.error;
     // Without a drive prefix every system path would be relative to the current directory.
     if (drivePrefix)
         RunRemovalStage(*drivePrefix, sequence, launcherFolder.path);
-    return RunInstallerStage(sequence.mode, launcherFolder.path);
+    return RunInstallerStage(sequence.mode, launcherFolder.path, std::move(checked.installer));
 }
 
 } // namespace

@@ -1,21 +1,26 @@
 #pragma once
 
-// How the launcher joins names into paths and puts paths on command lines.
+// How the launcher joins names into paths and puts paths on command lines. Pure.
 
 #include <string>
 
 namespace launcher {
 
+// The folder of a file given by its full path: the path less its last component, with no
+// trailing separator except at a drive root ("C:\"). Empty when the path has no folder.
+std::wstring FolderOf(const std::wstring &path);
+
+// One separator between the two, also after a folder that ends in one (a drive root).
 std::wstring JoinPath(const std::wstring &folder, const std::wstring &name);
 
 // Every program path on a command line is quoted: unquoted, a path with blanks lets the platform
 // start "C:\Program.exe" and the like first.
 std::wstring Quoted(const std::wstring &text);
 
-// The "\\?\" form of a path that begins with a drive root. The platform takes it as written:
-// no trailing dot or blank is dropped, no device name is recognised, no "." or ".." is resolved
-// and the length may reach the platform's limit, so a joined name reaches exactly the entry
-// listed. Only for file-system calls: command lines and output show the plain path.
-std::wstring ExactPath(const std::wstring &driveRootedPath);
+// The "\\?\" form of a full path ("\\?\UNC\" for a server's share). The platform takes it as
+// written: no trailing dot or blank is dropped, no device name is recognised, no "." or ".." is
+// resolved and the length may reach the platform's limit, so a joined name reaches exactly the
+// entry listed. Only for file-system calls: command lines and output show the plain path.
+std::wstring ExactPath(const std::wstring &fullPath);
 
 } // namespace launcher

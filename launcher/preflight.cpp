@@ -1,6 +1,8 @@
 #include "preflight.h"
 
+#include "manifest.h"
 #include "paths.h"
+#include "platform/file_digest.h"
 #include "platform/platform_operations.h"
 #include "platform/signature_check.h"
 #include "program_image.h"
@@ -9,42 +11,147 @@ namespace launcher {
 
 namespace {
 
-// Not in every SDK's headers: the platform's error for an image whose signature does not match.
-constexpr DWORD kErrorInvalidImageHash = 577;
+constexpr wchar_t kInstallerName[] = L"data.exe", kSilentResponseName[] = L"setup.iss";
 
-DWORD CheckInstaller(const std::wstring &installer, bool is64BitWindows,
-                     const std::optional<std::wstring> &systemDirectory) {
-    if (!platform::IsExistingFile(installer))
-        return ERROR_FILE_NOT_FOUND;
-    const platform::OpenedFile file = platform::OpenForReading(installer);
-    if (file.error != 0)
-        return file.error;
-    const ImageFacts facts =
-        ReadImageFacts(file.size, [&file](std::uint64_t offset, void *buffer, std::size_t size) {
-            return platform::ReadAt(file.handle.Get(), offset, buffer, size);
-        });
-    const DWORD error = ProgramError(facts, platform::BinaryType(installer), is64BitWindows);
-    if (error != 0)
+// Tells the listener, when there is one, and passes the error on.
+class Checks {
+  public:
+    explicit Checks(CheckListener *listener) : listener_(listener) {}
+    ErrorCode Tell(CheckStep step, const std::wstring &subject, bool applies, ErrorCode error) {
+        if (listener_ != nullptr)
+            listener_->Checked(step, subject, applies, error);
         return error;
-    if (facts.carriesSignature && systemDirectory &&
-        platform::HasBadDigest(*systemDirectory, installer, file.handle.Get()))
-        return kErrorInvalidImageHash;
-    return 0;
+    }
+
+  private:
+    CheckListener *listener_;
+};
+
+// The manifest's bytes, or nothing when there is no manifest.
+struct ManifestFile {
+    ErrorCode error = kNoError;
+    std::optional<std::string> bytes;
+};
+
+ManifestFile ReadManifestFile(const std::wstring &exactPath) {
+    if (platform::ReadAttributes(exactPath) == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return {};
+        return {error, std::nullopt};
+    }
+    const platform::OpenedFile file = platform::OpenForReading(exactPath);
+    // There, but no file (a folder, a link to nothing): a manifest that cannot be used.
+    if (file.error == ERROR_FILE_NOT_FOUND)
+        return {kErrorInvalidData, std::nullopt};
+    if (file.error != 0)
+        return {file.error, std::nullopt};
+    if (file.size > kLargestManifest)
+        return {kErrorInvalidData, std::nullopt};
+    std::string bytes;
+    const DWORD error = platform::ReadWhole(file.handle.Get(), file.size,
+                                            [&bytes](const unsigned char *piece, std::size_t size) {
+                                                bytes.append(piece, piece + size);
+                                            });
+    if (error != 0)
+        return {error, std::nullopt};
+    return {kNoError, bytes};
+}
+
+ErrorCode CheckListedFile(const std::wstring &launcherFolder, const ManifestEntry &entry,
+                          const platform::OpenedFile &installer,
+                          const platform::Sha256Hasher &hasher) {
+    Sha256Digest digest{};
+    ErrorCode error;
+    if (NamesInstaller(entry)) { // the very bytes that will be started
+        error = hasher.HashFile(installer.handle.Get(), installer.size, digest);
+    } else {
+        const platform::OpenedFile file =
+            platform::OpenForReading(ExactPath(JoinPath(launcherFolder, RelativePath(entry))));
+        error =
+            file.error != 0 ? file.error : hasher.HashFile(file.handle.Get(), file.size, digest);
+    }
+    if (error != kNoError)
+        return error;
+    return digest == entry.digest ? kNoError : kErrorCrc;
+}
+
+// Every file the manifest lists, when there is one, has the SHA-256 it lists.
+ErrorCode CheckManifest(const std::wstring &launcherFolder, const platform::OpenedFile &installer,
+                        const std::optional<std::wstring> &systemDirectory, Checks &checks) {
+    const ManifestFile file = ReadManifestFile(ExactPath(JoinPath(launcherFolder, kManifestName)));
+    if (file.error != kNoError || !file.bytes)
+        return checks.Tell(CheckStep::Manifest, kManifestName,
+                           file.bytes.has_value() || file.error != kNoError, file.error);
+    const Manifest manifest = ParseManifest(*file.bytes);
+    if (manifest.error != kNoError)
+        return checks.Tell(CheckStep::Manifest, kManifestName, true, manifest.error);
+    const platform::Sha256Hasher hasher(systemDirectory);
+    if (!hasher.IsAvailable())
+        return checks.Tell(CheckStep::Manifest, kManifestName, true, kErrorNotSupported);
+    checks.Tell(CheckStep::Manifest, kManifestName, true, kNoError);
+    for (const ManifestEntry &entry : manifest.entries) {
+        const ErrorCode error =
+            checks.Tell(CheckStep::ListedFile, RelativePath(entry), true,
+                        CheckListedFile(launcherFolder, entry, installer, hasher));
+        if (error != kNoError)
+            return error;
+    }
+    return kNoError;
+}
+
+ErrorCode CheckProgram(const std::wstring &installerPath, const platform::OpenedFile &installer,
+                       const CheckConditions &conditions, Checks &checks) {
+    const ImageFacts facts = ReadImageFacts(
+        installer.size, [&installer](std::uint64_t offset, void *buffer, std::size_t size) {
+            return platform::ReadAt(installer.handle.Get(), offset, buffer, size);
+        });
+    MachineAnswers machines;
+    machines.is64BitWindows = conditions.is64BitWindows;
+    if (conditions.askWindows)
+        machines =
+            platform::AskMachineAnswers(conditions.is64BitWindows, MachineCode(facts.machine));
+    // What the headers say is decided before the platform is asked.
+    ErrorCode error = ImageError(facts, machines);
+    if (error == kNoError)
+        error = BinaryTypeError(platform::BinaryType(installerPath));
+    if (checks.Tell(CheckStep::Program, kInstallerName, true, error) != kNoError)
+        return error;
+
+    const bool verifiable = facts.carriesSignature && conditions.systemDirectory.has_value();
+    const bool badDigest =
+        verifiable &&
+        platform::HasBadDigest(*conditions.systemDirectory, installerPath, installer.handle.Get());
+    return checks.Tell(CheckStep::Signature, kInstallerName, verifiable,
+                       badDigest ? kErrorInvalidImageHash : kNoError);
 }
 
 } // namespace
 
-DWORD CheckBeforeChanges(LaunchMode mode, bool is64BitWindows, const std::wstring &launcherFolder,
-                         const std::optional<std::wstring> &systemDirectory) {
-    const DWORD error =
-        CheckInstaller(JoinPath(launcherFolder, L"data.exe"), is64BitWindows, systemDirectory);
-    if (error != 0)
-        return error;
+CheckedMedia CheckBeforeChanges(const std::wstring &launcherFolder,
+                                const CheckConditions &conditions, CheckListener *listener) {
+    Checks checks(listener);
+    CheckedMedia checked;
+    const std::wstring installerPath = JoinPath(launcherFolder, kInstallerName);
+    platform::OpenedFile installer = platform::OpenForReading(installerPath);
+    checked.error = checks.Tell(CheckStep::Installer, kInstallerName, true, installer.error);
+    if (checked.error != kNoError)
+        return checked;
+    checked.error = CheckManifest(launcherFolder, installer, conditions.systemDirectory, checks);
+    if (checked.error != kNoError)
+        return checked;
+    checked.error = CheckProgram(installerPath, installer, conditions, checks);
+    if (checked.error != kNoError)
+        return checked;
     // This installer engine's silent run cannot succeed without its response file.
-    if (mode == LaunchMode::Silent &&
-        !platform::IsExistingFile(JoinPath(launcherFolder, L"setup.iss")))
-        return ERROR_FILE_NOT_FOUND;
-    return 0;
+    const bool silent = conditions.mode == LaunchMode::Silent;
+    const bool responseThere =
+        !silent || platform::IsExistingFile(JoinPath(launcherFolder, kSilentResponseName));
+    checked.error = checks.Tell(CheckStep::ResponseFile, kSilentResponseName, silent,
+                                responseThere ? kNoError : kErrorFileNotFound);
+    if (checked.error == kNoError)
+        checked.installer = std::move(installer.handle);
+    return checked;
 }
 
 } // namespace launcher

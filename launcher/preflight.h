@@ -6,19 +6,64 @@
 #include <windows.h>
 
 #include "commands.h"
+#include "error_codes.h"
+#include "platform/handle_owner.h"
 
 namespace launcher {
+
+// The conditions the media is checked for.
+struct CheckConditions {
+    LaunchMode mode = LaunchMode::Silent;
+    bool is64BitWindows = false;
+    // Ask this Windows which machines it runs; false when checking for a kind of Windows named
+    // by the caller, which the headers' own rule then decides.
+    bool askWindows = true;
+    // Where the platform's libraries are loaded from; nothing when unknown.
+    std::optional<std::wstring> systemDirectory;
+};
+
+enum class CheckStep {
+    Installer,    // data.exe is there as a file
+    Manifest,     // SHA256SUMS, when there is one, is well formed
+    ListedFile,   // a file the manifest lists has the SHA-256 it lists
+    Program,      // data.exe is a whole program this Windows starts
+    Signature,    // data.exe's bytes match its signature, when it has one
+    ResponseFile, // setup.iss is there as a file, for a silent run
+};
+
+// Told of every check as it is decided, in order; the last one told of a failure decides.
+class CheckListener {
+  public:
+    virtual ~CheckListener() = default;
+    // `applies` is false for a check that has nothing to look at: no manifest, no signature (or
+    // none that can be verified here), no silent run.
+    virtual void Checked(CheckStep step, const std::wstring &subject, bool applies,
+                         ErrorCode error) = 0;
+};
+
+struct CheckedMedia {
+    ErrorCode error = kNoError;
+    // data.exe as it was checked, held open until the installer has started: meanwhile no one
+    // may write, replace, rename or delete it, so the installer started is the one checked.
+    platform::CloseHandleOwner installer;
+};
 
 // Everything the new installation needs, checked before anything changes: an earlier
 // installation removed without a new one to follow leaves no product at all. In order, the
 // first failure deciding:
-// - data.exe is beside the launcher as a file (else ERROR_FILE_NOT_FOUND);
-// - it is a program this Windows can start, and whole (see ProgramError);
+// - data.exe is beside the launcher as a file (else ERROR_FILE_NOT_FOUND, or the error that
+//   kept it from being opened for reading: 32 while another program writes it, 5 without
+//   rights);
+// - when SHA256SUMS is beside the launcher: it is well formed (else ERROR_INVALID_DATA), the
+//   platform has SHA-256 (else ERROR_NOT_SUPPORTED), and every file it lists is there as a file
+//   (else ERROR_FILE_NOT_FOUND) whose SHA-256 is the one listed (else ERROR_CRC);
+// - data.exe is a program this Windows can start, and whole (see ProgramError);
 // - when it is signed, its bytes match its signature (else ERROR_INVALID_IMAGE_HASH); the
 //   signature is checked only where the system directory is known;
 // - in silent mode, setup.iss is beside the launcher as a file (else ERROR_FILE_NOT_FOUND).
-// Returns 0 when all hold, else the error; the error reading data.exe when it cannot be read.
-DWORD CheckBeforeChanges(LaunchMode mode, bool is64BitWindows, const std::wstring &launcherFolder,
-                         const std::optional<std::wstring> &systemDirectory);
+// A read that fails ends the checks with its error.
+CheckedMedia CheckBeforeChanges(const std::wstring &launcherFolder,
+                                const CheckConditions &conditions,
+                                CheckListener *listener = nullptr);
 
 } // namespace launcher

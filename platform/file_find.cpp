@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform_operations.h"
+
 const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), nullptr};
 
 const CRuntimeClass CFileFind::classCFileFind = {"CFileFind", sizeof(CFileFind),
@@ -17,26 +19,6 @@ bool CObject::IsKindOf(const CRuntimeClass *wanted) const {
             return true;
     return false;
 }
-
-namespace {
-
-// The full path of a name, of any length the platform allows; empty when it cannot be formed.
-std::wstring FullPathOf(const wchar_t *name) {
-    std::wstring fullPath(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD capacity = static_cast<DWORD>(fullPath.size());
-        const DWORD length = GetFullPathNameW(name, capacity, &fullPath[0], nullptr);
-        if (length == 0)
-            return {};
-        if (length < capacity) {
-            fullPath.resize(length);
-            return fullPath;
-        }
-        fullPath.resize(length); // the size it needs, terminator included
-    }
-}
-
-} // namespace
 
 CFileFind::~CFileFind() {
     EndSearch();
@@ -78,7 +60,7 @@ bool CFileFind::BeginSearch(const wchar_t *name, DWORD) {
         return false;
     }
 
-    root_ = FullPathOf(name);
+    root_ = platform::FullPath(name);
     if (root_.empty()) {
         EndSearch();
         SetLastError(ERROR_INVALID_NAME);

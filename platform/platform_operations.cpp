@@ -1,10 +1,10 @@
 #include "platform_operations.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cwchar>
 #include <vector>
 
-#include <shlwapi.h>
+#include "launcher/paths.h"
 
 namespace platform {
 
@@ -12,6 +12,9 @@ namespace {
 
 // The longest path the platform accepts anywhere, terminator included.
 constexpr DWORD kLongestPlatformPath = 32768;
+
+// How much of a file one read takes when a whole file is read.
+constexpr DWORD kWholeFileReadSize = 1024 * 1024;
 
 // How long a wait for a process tree trusts the job's completion port alone before it asks the
 // job how many processes are left: the platform does not promise to deliver every message.
@@ -98,17 +101,42 @@ void WaitForEmptyJob(const StartedProcess &started) {
     }
 }
 
+// A function of kernel32 that older Windows lack, looked up at run time.
+template <typename Function> Function KernelFunction(const char *name) {
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    // Through the generic function type, which any function pointer may be cast to and from.
+    return kernel == nullptr ? nullptr
+                             : reinterpret_cast<Function>(
+                                   reinterpret_cast<void (*)()>(GetProcAddress(kernel, name)));
+}
+
 } // namespace
 
 LauncherFolder ReadLauncherFolder() {
-    std::wstring path = ReadModulePath();
+    const std::wstring path = ReadModulePath();
     if (path.empty())
         return {{}, ErrorOr(GetLastError(), ERROR_BAD_PATHNAME)};
-    PathRemoveFileSpecW(&path[0]);
-    path.resize(std::wcslen(path.c_str()));
-    if (path.empty()) // never a folder relative to the current directory
+    const std::wstring folder = launcher::FolderOf(path);
+    if (folder.empty()) // never a folder relative to the current directory
         return {{}, ERROR_BAD_PATHNAME};
-    return {path, 0};
+    return {folder, 0};
+}
+
+void RestrictLibrarySearch() {
+    constexpr DWORD kSearchSystem32 = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
+    using SetDefaultDirectories = BOOL(WINAPI *)(DWORD flags);
+    using SetDirectory = BOOL(WINAPI *)(LPCWSTR folder);
+    if (const auto setDefault = KernelFunction<SetDefaultDirectories>("SetDefaultDllDirectories"))
+        if (setDefault(kSearchSystem32))
+            return;
+    // An empty folder takes the current directory out of the search.
+    if (const auto setDirectory = KernelFunction<SetDirectory>("SetDllDirectoryW"))
+        setDirectory(L"");
+}
+
+FreeLibraryOwner LoadSystemLibrary(const std::wstring &systemDirectory, const wchar_t *name) {
+    return FreeLibraryOwner(LoadLibraryExW(launcher::JoinPath(systemDirectory, name).c_str(),
+                                           nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 
 std::optional<std::wstring> ReadSystemDirectory() {
@@ -118,6 +146,21 @@ std::optional<std::wstring> ReadSystemDirectory() {
     if (length == 0 || length >= MAX_PATH)
         return std::nullopt;
     return std::wstring(buffer, length);
+}
+
+std::wstring FullPath(const std::wstring &name) {
+    std::wstring fullPath(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD capacity = static_cast<DWORD>(fullPath.size());
+        const DWORD length = GetFullPathNameW(name.c_str(), capacity, &fullPath[0], nullptr);
+        if (length == 0)
+            return {};
+        if (length < capacity) {
+            fullPath.resize(length);
+            return fullPath;
+        }
+        fullPath.resize(length); // the size it needs, terminator included
+    }
 }
 
 bool PathExists(const std::wstring &path) {
@@ -137,31 +180,75 @@ bool IsExistingFile(const std::wstring &path) {
 
 OpenedFile OpenForReading(const std::wstring &path) {
     OpenedFile opened;
-    opened.handle = CloseHandleOwner(CreateFileW(path.c_str(), GENERIC_READ,
-                                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size = {};
-    if (!opened.handle.IsOpen() || !GetFileSizeEx(opened.handle.Get(), &size))
-        opened.error = ErrorOr(GetLastError(), ERROR_GEN_FAILURE);
-    opened.size = static_cast<std::uint64_t>(size.QuadPart);
+    // Sharing read access only: no one may write, replace, rename or delete the file while it is
+    // open. Folders open only with backup semantics, so that one is told apart by what it is
+    // rather than by a refusal.
+    opened.handle =
+        CloseHandleOwner(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!opened.handle.IsOpen() || !GetFileInformationByHandle(opened.handle.Get(), &information)) {
+        const DWORD error = ErrorOr(GetLastError(), ERROR_GEN_FAILURE);
+        opened.error = error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error;
+    } else if (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        opened.error = ERROR_FILE_NOT_FOUND;
+    }
+    if (opened.error != 0)
+        opened.handle = CloseHandleOwner();
+    opened.size = (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
     return opened;
 }
 
-bool ReadAt(HANDLE file, std::uint64_t offset, void *buffer, std::size_t size) {
+DWORD ReadAt(HANDLE file, std::uint64_t offset, void *buffer, std::size_t size) {
+    if (size > MAXDWORD)
+        return ERROR_INVALID_PARAMETER;
     // The offset travels with the read, so no file position is shared between reads.
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD read = 0;
-    return size <= MAXDWORD && ::ReadFile(file, buffer, static_cast<DWORD>(size), &read, &at) &&
-           read == size;
+    if (!::ReadFile(file, buffer, static_cast<DWORD>(size), &read, &at))
+        return ErrorOr(GetLastError(), ERROR_READ_FAULT);
+    return read == size ? 0 : ERROR_HANDLE_EOF;
 }
 
-std::optional<DWORD> BinaryType(const std::wstring &path) {
+DWORD ReadWhole(HANDLE file, std::uint64_t size,
+                const std::function<void(const unsigned char *bytes, std::size_t size)> &consume) {
+    std::vector<unsigned char> buffer(kWholeFileReadSize);
+    for (std::uint64_t offset = 0; offset < size;) {
+        const std::size_t piece =
+            static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - offset));
+        if (const DWORD error = ReadAt(file, offset, buffer.data(), piece))
+            return error;
+        consume(buffer.data(), piece);
+        offset += piece;
+    }
+    return 0;
+}
+
+launcher::BinaryTypeAnswer BinaryType(const std::wstring &path) {
     DWORD type = 0;
     if (!GetBinaryTypeW(path.c_str(), &type))
-        return std::nullopt;
-    return type;
+        return {std::nullopt, GetLastError()};
+    return {type, 0};
+}
+
+launcher::MachineAnswers AskMachineAnswers(bool is64BitWindows, std::uint16_t imageMachine) {
+    launcher::MachineAnswers answers;
+    answers.is64BitWindows = is64BitWindows;
+    constexpr int kUserEnabled = 0x1; // MACHINE_ATTRIBUTES
+    using MachineTypeAttributes = HRESULT(WINAPI *)(USHORT machine, int *attributes);
+    using IsWow64Process2 =
+        BOOL(WINAPI *)(HANDLE process, USHORT * processMachine, USHORT * nativeMachine);
+    int attributes = 0;
+    if (const auto ask = KernelFunction<MachineTypeAttributes>("GetMachineTypeAttributes"))
+        if (SUCCEEDED(ask(imageMachine, &attributes)))
+            answers.runsInUserMode = (attributes & kUserEnabled) != 0;
+    USHORT processMachine = 0, nativeMachine = 0;
+    if (const auto ask = KernelFunction<IsWow64Process2>("IsWow64Process2"))
+        if (ask(GetCurrentProcess(), &processMachine, &nativeMachine))
+            answers.nativeMachine = nativeMachine;
+    return answers;
 }
 
 DWORD ReadAttributes(const std::wstring &path) {

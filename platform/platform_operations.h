@@ -5,12 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include <windows.h>
 
 #include "handle_owner.h"
+#include "launcher/program_image.h"
 
 namespace platform {
 
@@ -24,28 +26,53 @@ struct LauncherFolder {
 // The module path is read whole, never cut at a buffer's end: a cut path names another folder.
 LauncherFolder ReadLauncherFolder();
 
+// Libraries are looked for in the system directory alone from now on, never in the program's own
+// folder: the launcher runs elevated, often from a Downloads folder where anyone may have put a
+// library named like a system one. Called first, before anything loads a library; a Windows
+// without either setting keeps its own order.
+void RestrictLibrarySearch();
+
+// A system library, by its full path in the system directory, with that directory searched first
+// for what it needs in turn. Not open when it cannot be loaded.
+FreeLibraryOwner LoadSystemLibrary(const std::wstring &systemDirectory, const wchar_t *name);
+
 // The system directory, read into a buffer of the platform path limit. Nothing when the read
 // failed or did not fit: a partial path must never be taken for the system's.
 std::optional<std::wstring> ReadSystemDirectory();
+
+// The full path of a name, of any length the platform allows; empty when it cannot be formed.
+std::wstring FullPath(const std::wstring &name);
 
 bool PathExists(const std::wstring &path);
 
 // True when the path, links followed, opens as a file: a folder, or a link to nothing, is none.
 bool IsExistingFile(const std::wstring &path);
 
-// A file opened for reading its bytes; others may read it too, but no one may write it meanwhile.
+// A file opened for reading its bytes, links followed. While it is open others may read it, but no
+// one may write, replace, rename or delete it.
 struct OpenedFile {
     CloseHandleOwner handle;
     std::uint64_t size = 0;
-    DWORD error = 0; // set (never 0) when it could not be opened or sized
+    // Set (never 0) when it could not be opened or sized: ERROR_FILE_NOT_FOUND when it is
+    // missing or no file (a folder, a link to nothing), else the platform's error (32 while
+    // another program writes it, 5 without rights).
+    DWORD error = 0;
 };
 OpenedFile OpenForReading(const std::wstring &path);
-// Reads exactly `size` bytes at `offset`; false when fewer were there.
-bool ReadAt(HANDLE file, std::uint64_t offset, void *buffer, std::size_t size);
+// Reads exactly `size` bytes at `offset`: 0, or the error (ERROR_HANDLE_EOF when fewer were
+// there).
+DWORD ReadAt(HANDLE file, std::uint64_t offset, void *buffer, std::size_t size);
+// Reads the file from its start to `size` in large pieces, handing each to `consume`: 0, or the
+// read's error.
+DWORD ReadWhole(HANDLE file, std::uint64_t size,
+                const std::function<void(const unsigned char *bytes, std::size_t size)> &consume);
 
-// The platform's own answer to what kind of program a file is (an SCS_ value); nothing when it
-// has none (no program at all).
-std::optional<DWORD> BinaryType(const std::wstring &path);
+// The platform's own answer to what kind of program a file is.
+launcher::BinaryTypeAnswer BinaryType(const std::wstring &path);
+
+// What this Windows says of the image's machine, where it has a way to say it; looked up at run
+// time, as older Windows lack both ways.
+launcher::MachineAnswers AskMachineAnswers(bool is64BitWindows, std::uint16_t imageMachine);
 
 // The entry's own attributes (a link's, not its target's); INVALID_FILE_ATTRIBUTES when it
 // cannot be read.

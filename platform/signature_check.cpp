@@ -3,7 +3,7 @@
 #include <softpub.h>
 #include <wintrust.h>
 
-#include "handle_owner.h"
+#include "platform_operations.h"
 
 namespace platform {
 
@@ -21,10 +21,7 @@ LONG CallVerifyTrust(VerifyTrust verify, WINTRUST_DATA &data, DWORD stateAction)
 } // namespace
 
 bool HasBadDigest(const std::wstring &systemDirectory, const std::wstring &path, HANDLE file) {
-    // A full path, and its own folder searched first for what it needs in turn.
-    const std::wstring library = systemDirectory + L"\\wintrust.dll";
-    const FreeLibraryOwner wintrust(
-        LoadLibraryExW(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    const FreeLibraryOwner wintrust = LoadSystemLibrary(systemDirectory, L"wintrust.dll");
     if (!wintrust.IsOpen())
         return false;
     // Through the generic function type, which any function pointer may be cast to and from.

@@ -165,7 +165,7 @@ void CheckRun(const Row &row, const std::string &folder, const LauncherRun &run,
                             "\"" + kInformation + "\\setup.exe\" -s -uninst -f1\"" + kInformation +
                                 "\\uninstall.iss\"",
                             OutputBeforeUninstaller(run.silent)});
-    const std::string path = folder == "C:" ? "C:\\\\" : folder + "\\"; // a root keeps its "\"
+    const std::string path = folder + "\\"; // one separator, also after a drive root
     if (row.installerRuns)
         expected.push_back(
             {folder + "\\data.exe",

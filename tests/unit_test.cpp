@@ -1,11 +1,14 @@
 // The rules the end-to-end runs cannot reach: every way a command line can be counted, system
-// directories that are not on a drive root, and program headers no real file would have.
+// directories that are not on a drive root, program headers no real file would have, every edge
+// of the checksum manifest and the machines Windows runs.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "launcher/commands.h"
+#include "launcher/manifest.h"
+#include "launcher/paths.h"
 #include "launcher/program_image.h"
 
 using namespace launcher;
@@ -72,15 +75,16 @@ void Put(std::string &image, std::size_t at, std::uint32_t value, std::size_t si
 constexpr std::size_t kPe = 0x80, kOptional = kPe + 24, kSection = kOptional + 224;
 std::string Program() {
     std::string image(0x400, '\0');
-    Put(image, 0, 0x5A4D, 2);      // "MZ"
-    Put(image, 0x3C, kPe, 4);      // where the PE header is
-    Put(image, kPe, 0x4550, 4);    // "PE\0\0"
-    Put(image, kPe + 4, 0x14C, 2); // i386
-    Put(image, kPe + 6, 1, 2);     // one section
-    Put(image, kPe + 20, 224, 2);  // the optional header's size
-    Put(image, kPe + 22, IMAGE_FILE_EXECUTABLE_IMAGE, 2);
+    Put(image, 0, 0x5A4D, 2);             // "MZ"
+    Put(image, 0x3C, kPe, 4);             // where the PE header is
+    Put(image, kPe, 0x4550, 4);           // "PE\0\0"
+    Put(image, kPe + 4, 0x14C, 2);        // i386
+    Put(image, kPe + 6, 1, 2);            // one section
+    Put(image, kPe + 20, 224, 2);         // the optional header's size
+    Put(image, kPe + 22, 0x0002, 2);      // an executable image
     Put(image, kOptional, 0x10B, 2);      // PE32
     Put(image, kOptional + 60, 0x200, 4); // the headers' size
+    Put(image, kOptional + 68, 2, 2);     // Windows GUI
     Put(image, kOptional + 92, 16, 4);    // the number of data directories
     Put(image, kSection + 16, 0x200, 4);  // the section's raw size
     Put(image, kSection + 20, 0x200, 4);  // and where it is
@@ -90,15 +94,17 @@ std::string Program() {
 } // namespace
 
 // The headers decide what the platform's own answer cannot: a library, a 64-bit program, a file
-// cut short; sizes and offsets from the file never wrap or read outside it.
+// cut short, an image for no Windows subsystem; sizes and offsets from the file never wrap or read
+// outside it, and a read that fails is that failure.
 TEST(Rules, ProgramImages) {
-    constexpr DWORD ok = 0, notAProgram = ERROR_BAD_EXE_FORMAT, cut = ERROR_FILE_CORRUPT;
-    constexpr DWORD mismatch = ERROR_EXE_MACHINE_TYPE_MISMATCH;
+    constexpr ErrorCode ok = kNoError, notAProgram = kErrorBadExeFormat, cut = kErrorFileCorrupt;
+    constexpr ErrorCode mismatch = kErrorMachineMismatch;
     const struct {
         const char *name;
         void (*change)(std::string &image);
-        DWORD on32BitWindows, on64BitWindows;
+        ErrorCode on32BitWindows, on64BitWindows;
         bool signedImage = false;
+        std::uint64_t failingReadAt = ~std::uint64_t{0}; // a read covering this byte fails
     } rows[] = {
         {"whole", [](std::string &) {}, ok, ok},
         {"64-bit",
@@ -115,8 +121,16 @@ TEST(Rules, ProgramImages) {
          mismatch, mismatch},
         {"not marked executable", [](std::string &image) { Put(image, kPe + 22, 0, 2); },
          notAProgram, notAProgram},
+        {"native subsystem", [](std::string &image) { Put(image, kOptional + 68, 1, 2); },
+         notAProgram, notAProgram},
+        {"EFI subsystem", [](std::string &image) { Put(image, kOptional + 68, 10, 2); },
+         notAProgram, notAProgram},
         {"optional header too short", [](std::string &image) { Put(image, kPe + 20, 64, 2); },
          notAProgram, notAProgram},
+        {"cut inside its section table", [](std::string &image) { image.resize(kSection + 20); },
+         cut, cut},
+        {"cut inside its optional header", [](std::string &image) { image.resize(kOptional + 8); },
+         cut, cut},
         {"section table past the end", [](std::string &image) { Put(image, kPe + 6, 0xFFFF, 2); },
          cut, cut},
         {"section whose end wraps at 4 GiB",
@@ -127,25 +141,133 @@ TEST(Rules, ProgramImages) {
              Put(image, kOptional + 100 + 32, 0x20, 4);
          },
          cut, cut, true},
+        {"a read that fails midway", [](std::string &) {}, 23, 23, false, kSection},
     };
     for (const auto &row : rows) {
         std::string image = Program();
         row.change(image);
         const ImageFacts facts = ReadImageFacts(
-            image.size(), [&image](std::uint64_t at, void *buffer, std::size_t size) {
-                if (at > image.size() || size > image.size() - at)
-                    return false;
+            image.size(), [&](std::uint64_t at, void *buffer, std::size_t size) -> ErrorCode {
+                EXPECT_TRUE(at <= image.size() && size <= image.size() - at) << row.name;
+                if (at <= row.failingReadAt && row.failingReadAt < at + size)
+                    return 23; // as a bad sector would
                 std::memcpy(buffer, image.data() + at, size);
-                return true;
+                return kNoError;
             });
         EXPECT_EQ(facts.carriesSignature, row.signedImage) << row.name;
-        const DWORD platformAnswer =
-            facts.width == ImageWidth::Bits64 ? SCS_64BIT_BINARY : SCS_32BIT_BINARY;
-        EXPECT_EQ(ProgramError(facts, platformAnswer, false), row.on32BitWindows) << row.name;
-        EXPECT_EQ(ProgramError(facts, platformAnswer, true), row.on64BitWindows) << row.name;
-        if (row.on64BitWindows == ok) { // what the platform takes for no program is none
-            EXPECT_EQ(ProgramError(facts, SCS_DOS_BINARY, true), notAProgram) << row.name;
-            EXPECT_EQ(ProgramError(facts, std::nullopt, true), notAProgram) << row.name;
+        const BinaryTypeAnswer platformAnswer = {
+            facts.machine == ImageMachine::X64 ? kScs64BitBinary : kScs32BitBinary, kNoError};
+        for (const bool is64 : {false, true}) {
+            MachineAnswers machines;
+            machines.is64BitWindows = is64;
+            ErrorCode error = ImageError(facts, machines);
+            if (error == kNoError)
+                error = BinaryTypeError(platformAnswer);
+            EXPECT_EQ(error, is64 ? row.on64BitWindows : row.on32BitWindows) << row.name;
         }
     }
+    // The platform's answer: a program of another kind is none; a failure other than the file's
+    // format is that failure.
+    EXPECT_EQ(BinaryTypeError({kScs32BitBinary, kNoError}), ok);
+    EXPECT_EQ(BinaryTypeError({1 /* SCS_DOS_BINARY */, kNoError}), notAProgram);
+    EXPECT_EQ(BinaryTypeError({std::nullopt, kErrorBadExeFormat}), notAProgram);
+    EXPECT_EQ(BinaryTypeError({std::nullopt, 32}), 32u);
+}
+
+// Which machines run, from what Windows answers: GetMachineTypeAttributes first, then the native
+// machine, then the bitness alone.
+TEST(Rules, MachinesThatRun) {
+    const std::optional<bool> noAnswer, yes = true, no = false;
+    const std::optional<std::uint16_t> unknown, amd64 = kMachineAmd64, arm64 = kMachineArm64;
+    const struct {
+        ImageMachine machine;
+        bool is64BitWindows;
+        std::optional<bool> runsInUserMode;
+        std::optional<std::uint16_t> nativeMachine;
+        bool runs;
+    } rows[] = {
+        {ImageMachine::X86, false, noAnswer, unknown, true},
+        {ImageMachine::X86, true, no, arm64, true}, // x86 always runs
+        {ImageMachine::X64, false, noAnswer, unknown, false},
+        {ImageMachine::X64, true, noAnswer, unknown, true},
+        {ImageMachine::X64, true, noAnswer, amd64, true},
+        {ImageMachine::X64, true, noAnswer, arm64, false}, // ARM64 Windows 10: no x64
+        {ImageMachine::X64, true, yes, arm64, true},       // ARM64 Windows 11 says it runs
+        {ImageMachine::X64, true, no, amd64, false},
+        {ImageMachine::Arm64, true, noAnswer, unknown, false},
+        {ImageMachine::Arm64, true, noAnswer, amd64, false},
+        {ImageMachine::Arm64, true, noAnswer, arm64, true},
+        {ImageMachine::Arm64, true, yes, arm64, true},
+        {ImageMachine::Other, true, yes, arm64, false},
+    };
+    for (const auto &row : rows) {
+        MachineAnswers answers;
+        answers.is64BitWindows = row.is64BitWindows;
+        answers.runsInUserMode = row.runsInUserMode;
+        answers.nativeMachine = row.nativeMachine;
+        EXPECT_EQ(MachineRuns(row.machine, answers), row.runs)
+            << MachineCode(row.machine) << " on " << (row.is64BitWindows ? 64 : 32) << "-bit";
+    }
+}
+
+// The manifest's edges: what sha256sum and Get-FileHash write is taken, anything else refused.
+TEST(Rules, Manifests) {
+    const std::string hash(64, 'a'), other(64, 'B');
+    const std::string installer = hash + "  data.exe\n";
+    const struct {
+        std::string text;
+        std::vector<std::string> names; // empty: refused
+    } rows[] = {
+        {installer, {"data.exe"}},
+        {"\xEF\xBB\xBF" + other + "  DATA.EXE\r\n" + hash + "  Disk1\\data1.cab\r\n\r\n",
+         {"DATA.EXE", "Disk1/data1.cab"}},
+        {installer + "\n" + hash + " *./Disk1/sub/x y.cab", {"data.exe", "Disk1/sub/x y.cab"}},
+        {installer + hash + "  ./\xD0\xA3\xE8\xA1\xA8.cab\n",
+         {"data.exe", "\xD0\xA3\xE8\xA1\xA8.cab"}},
+        {hash + "  setup.iss\n", {}},                  // no data.exe
+        {installer + hash + "  sha256sums\n", {}},     // itself
+        {installer + hash + "  ../outside.cab\n", {}}, // ..
+        {installer + hash + "  a/./b\n", {}},          // .
+        {installer + hash + "  a//b\n", {}},           // empty component
+        {installer + hash + "  a/\n", {}},
+        {installer + hash + "  /etc/x\n", {}},                      // absolute
+        {installer + hash + "  \\\\server\\share\\x\n", {}},        // a server
+        {installer + hash + "  C:\\x\n", {}},                       // a drive
+        {installer + hash + "  data.exe:stream\n", {}},             // a stream
+        {installer + "\\" + hash + "  a\\\\b\n", {}},               // escaped
+        {installer + hash + "  bad\xC0\xAF.cab\n", {}},             // overlong UTF-8
+        {installer + hash + "  bad\xED\xA0\x80.cab\n", {}},         // a surrogate
+        {installer + hash + std::string("  nul\0x", 7) + "\n", {}}, // a control character
+        {installer + hash.substr(1) + "g  x\n", {}},                // not hex
+        {installer + hash + " x\n", {}},                            // one blank
+        {installer + hash + "\tx\n", {}},
+        {installer + hash + "  \n", {}},                       // no name
+        {installer + std::string(kLargestManifest, '\n'), {}}, // over 1 MiB
+    };
+    for (const auto &row : rows) {
+        const Manifest manifest = ParseManifest(row.text);
+        std::vector<std::string> names;
+        for (const ManifestEntry &entry : manifest.entries)
+            names.push_back(entry.name);
+        EXPECT_EQ(manifest.error, row.names.empty() ? kErrorInvalidData : kNoError)
+            << testing::PrintToString(row.text.substr(0, 200));
+        EXPECT_EQ(names, row.names) << testing::PrintToString(row.text.substr(0, 200));
+    }
+    const Manifest manifest = ParseManifest(other + "  Disk1\\\xF0\x9F\x9A\x80.cab\n" + installer);
+    ASSERT_EQ(manifest.entries.size(), 2u);
+    EXPECT_EQ(manifest.entries[0].digest[0], 0xBB);
+    EXPECT_EQ(RelativePath(manifest.entries[0]), L"Disk1\\\xD83D\xDE80.cab");
+}
+
+// The launcher's folder keeps its separator only at a drive root, and a joined name gets one.
+TEST(Rules, FoldersAndJoinedPaths) {
+    EXPECT_EQ(FolderOf(L"D:\\launcher.exe"), L"D:\\");
+    EXPECT_EQ(FolderOf(L"D:\\Setup\\launcher.exe"), L"D:\\Setup");
+    EXPECT_EQ(FolderOf(L"\\\\server\\share\\launcher.exe"), L"\\\\server\\share");
+    EXPECT_EQ(FolderOf(L"launcher.exe"), L"");
+    EXPECT_EQ(JoinPath(L"D:\\", L"data.exe"), L"D:\\data.exe");
+    EXPECT_EQ(InstallerCommand(LaunchMode::Silent, L"D:\\"),
+              L"\"D:\\data.exe\" -s -f1\"D:\\setup.iss\"");
+    EXPECT_EQ(ExactPath(L"\\\\server\\share\\data.exe"), L"\\\\?\\UNC\\server\\share\\data.exe");
+    EXPECT_EQ(ExactPath(L"D:\\data.exe"), L"\\\\?\\D:\\data.exe");
 }

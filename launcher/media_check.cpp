@@ -1,0 +1,152 @@
+// media-check: checks a media folder exactly as the launcher checks its own folder before
+// anything changes, and tells what it found. It changes nothing and starts nothing.
+//
+//   media-check.exe [--interactive] [--windows=32|64] FOLDER
+//
+// Checks for a silent run (--interactive: an interactive one) on this Windows, or on the kind
+// named. Prints one line per check and a verdict, and exits with the code the launcher would
+// exit with before anything changes: 0 when it would go on. Wrong usage: 87
+// (ERROR_INVALID_PARAMETER).
+
+#include <cstdio>
+#include <string>
+
+#include <windows.h>
+
+#include "commands.h"
+#include "launch.h"
+#include "paths.h"
+#include "platform/platform_operations.h"
+#include "preflight.h"
+
+using namespace launcher;
+
+namespace {
+
+constexpr int kUsageError = 87; // ERROR_INVALID_PARAMETER
+
+std::wstring Describe(ErrorCode error) {
+    switch (error) {
+    case kErrorFileNotFound:
+        return L"missing, or not a file";
+    case kErrorInvalidData:
+        return L"malformed";
+    case kErrorCrc:
+        return L"its SHA-256 differs from the one listed";
+    case kErrorNotSupported:
+        return L"SHA-256 is not available on this Windows";
+    case kErrorBadExeFormat:
+        return L"not a program Windows starts";
+    case kErrorMachineMismatch:
+        return L"built for a machine this Windows does not run";
+    case kErrorInvalidImageHash:
+        return L"its bytes do not match its signature";
+    case kErrorFileCorrupt:
+        return L"cut short";
+    case 5:
+        return L"access denied";
+    case 32:
+        return L"in use by another program";
+    default:
+        return L"cannot be read";
+    }
+}
+
+std::wstring Number(ErrorCode error) {
+    return std::to_wstring(error);
+}
+
+class PrintingListener : public CheckListener {
+  public:
+    void Checked(CheckStep step, const std::wstring &subject, bool applies,
+                 ErrorCode error) override {
+        const std::wstring result =
+            error == kNoError ? L"yes" : L"no: " + Describe(error) + L" (" + Number(error) + L")";
+        switch (step) {
+        case CheckStep::Installer:
+            Print(subject + L" is there as a file: " + result);
+            break;
+        case CheckStep::Manifest:
+            Print(applies ? subject + L" is well formed and can be checked: " + result
+                          : subject + L": none, so no file is checked against one");
+            break;
+        case CheckStep::ListedFile:
+            Print(L"  " + subject + L" has the SHA-256 listed: " + result);
+            break;
+        case CheckStep::Program:
+            Print(subject + L" is a whole program this Windows starts: " + result);
+            break;
+        case CheckStep::Signature:
+            Print(applies ? subject + L" matches its signature: " + result
+                          : subject + L" carries no signature to check");
+            break;
+        case CheckStep::ResponseFile:
+            Print(applies ? subject + L" is there as a file: " + result
+                          : subject + L" is not needed for an interactive run");
+            break;
+        }
+    }
+
+    static void Print(const std::wstring &line) { platform::WriteDiagnostic(line + L"\n"); }
+};
+
+struct Request {
+    bool valid = false;
+    CheckConditions conditions;
+    std::optional<bool> named64Bit; // the kind of Windows named, if any
+    std::wstring folder;
+};
+
+Request ReadRequest(int argc, wchar_t **argv) {
+    Request request;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring argument = argv[i];
+        if (argument == L"--interactive")
+            request.conditions.mode = LaunchMode::Interactive;
+        else if (argument == L"--windows=32" || argument == L"--windows=64")
+            request.named64Bit = argument == L"--windows=64";
+        else if (request.folder.empty() && !argument.empty() && argument[0] != L'-')
+            request.folder = argument;
+        else
+            return request;
+    }
+    request.valid = !request.folder.empty();
+    return request;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t **argv) {
+    platform::RestrictLibrarySearch(); // before anything loads a library
+    Request request = ReadRequest(argc, argv);
+    if (!request.valid) {
+        std::fputs("usage: media-check.exe [--interactive] [--windows=32|64] FOLDER\n", stderr);
+        return kUsageError;
+    }
+    // A folder named on a command line means what it means there: relative to the current one.
+    const std::wstring folder = platform::FullPath(request.folder);
+    if (folder.empty()) {
+        std::fputs("media-check: the folder's full path cannot be formed\n", stderr);
+        return kUsageError;
+    }
+    const std::optional<std::wstring> systemDirectory = platform::ReadSystemDirectory();
+    const std::optional<std::wstring> drivePrefix = SystemDrivePrefix(systemDirectory);
+    CheckConditions &conditions = request.conditions;
+    conditions.systemDirectory = drivePrefix ? systemDirectory : std::nullopt;
+    conditions.askWindows = !request.named64Bit;
+    conditions.is64BitWindows =
+        request.named64Bit ? *request.named64Bit : Is64BitWindows(drivePrefix);
+    PrintingListener::Print(
+        L"media-check: " + folder + L", for " +
+        (conditions.mode == LaunchMode::Silent ? L"a silent" : L"an interactive") + L" run on " +
+        (conditions.is64BitWindows ? L"64" : L"32") + L"-bit Windows" +
+        (request.named64Bit ? L"" : L" (this one)"));
+    PrintingListener listener;
+    const CheckedMedia checked = CheckBeforeChanges(folder, conditions, &listener);
+    PrintingListener::Print(
+        checked.error == kNoError
+            ? std::wstring(L"verdict: the launcher would go on (exit code 0)")
+            : L"verdict: refused: the launcher would change nothing and exit with " +
+                  Number(checked.error) + L" (" + Describe(checked.error) + L")");
+    return static_cast<int>(checked.error);
+}
