@@ -27,6 +27,15 @@ missing_release_packages() {
     echo "${missing[@]}"
 }
 
+# Checking a release also needs git: check-reproducible copies the tracked files, verify-release
+# tells uncommitted changes.
+missing_release_check_packages() {
+    local missing=()
+    read -ra missing <<<"$(missing_release_packages)"
+    command -v git >/dev/null || missing+=(git)
+    echo "${missing[@]}"
+}
+
 # Everything: the release packages, then those of the tests, the demo and the benchmarks.
 missing_packages() {
     local missing=()
@@ -78,9 +87,14 @@ ensure_tools() {
     ensure_locale
 }
 
-# What scripts/sign and scripts/verify-release need: no Wine, NSIS, GoogleTest or locale.
+# What scripts/sign needs: no Wine, NSIS, GoogleTest or locale.
 ensure_release_tools() {
     install_missing_packages missing_release_packages
+}
+
+# What scripts/verify-release and scripts/check-reproducible need: the same and git.
+ensure_release_check_tools() {
+    install_missing_packages missing_release_check_packages
 }
 
 # Whether this machine runs 32-bit programs. Some kernels run 64-bit user code only: the kernel
@@ -127,7 +141,7 @@ build_project() { # [ON|OFF [CMAKE_OPTION...]]: as configure_project
 # The 64-bit build of the same sources, with the tests, for a machine that cannot run 32-bit
 # programs (see scripts/test): run by the 64-bit Wine loader, which it names in its CMakeCache.
 build_64_bit_project() { # FOLDER
-    cmake -S "$project_root" -B "$1" -DBUILD_TESTING=ON \
+    cmake -S "$project_root" -B "$1" -DBUILD_TESTING=ON -DWINE_TESTS=ON \
         -DCMAKE_TOOLCHAIN_FILE="$project_root/cmake/x86_64-w64-mingw32.cmake" \
         -DWINE_LOADER="$wine64_loader"
     cmake --build "$1" -j"$(nproc)"
