@@ -8,6 +8,10 @@
 
 #include <algorithm>
 
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <bcrypt.h>
+
 #include "platform/handle_owner.h"
 #include "test_files.h"
 
@@ -102,6 +106,76 @@ void UpgradeTo(std::string &folder, const std::string &installer) {
     WriteFile(folder + "\\data.exe", installer);
 }
 
+std::string Sha256Hex(const std::string &bytes) {
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    unsigned char digest[32];
+    Require(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) >= 0 &&
+                BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) >= 0 &&
+                BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char *>(bytes.data())),
+                               static_cast<ULONG>(bytes.size()), 0) >= 0 &&
+                BCryptFinishHash(hash, digest, sizeof digest, 0) >= 0,
+            "cannot hash");
+    BCryptDestroyHash(hash);
+    BCryptCloseAlgorithmProvider(algorithm, 0);
+    std::string hex;
+    for (const unsigned char byte : digest)
+        hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
+    return hex;
+}
+
+// SHA256SUMS beside the launcher, listing the files (named with "/") as sha256sum writes it
+// (lower-case hex, "./", LF) or as PowerShell's Get-FileHash gives it (upper-case hex, "", CR LF,
+// a byte order mark).
+enum class ManifestForm { Sha256sum, PowerShell };
+void WriteManifest(const std::string &folder, const std::vector<std::string> &names,
+                   ManifestForm form) {
+    const bool powerShell = form == ManifestForm::PowerShell;
+    std::string text = powerShell ? "\xEF\xBB\xBF" : "";
+    for (std::string name : names) {
+        std::string windowsName = name;
+        std::replace(windowsName.begin(), windowsName.end(), '/', '\\');
+        std::string hex = Sha256Hex(ReadFile(folder + "\\" + windowsName));
+        if (powerShell)
+            std::transform(hex.begin(), hex.end(), hex.begin(), ::toupper);
+        text +=
+            hex + "  " + (powerShell ? windowsName : "./" + name) + (powerShell ? "\r\n" : "\n");
+    }
+    WriteFile(folder + "\\SHA256SUMS", text);
+}
+
+// An upgrade whose media lists every file, a companion file in a subfolder too.
+void UpgradeWithManifest(std::string &folder, ManifestForm form) {
+    Upgrade(folder);
+    WriteFile(folder + "\\Disk1\\data1.cab", "payload");
+    WriteManifest(folder, {"data.exe", "setup.iss", "uninstall.iss", "Disk1/data1.cab"}, form);
+}
+
+// Where the last section's raw data lies in a program file: {offset, size}.
+std::pair<std::uint32_t, std::uint32_t> LastSection(const std::string &image) {
+    const auto number = [&image](std::size_t at, std::size_t size) {
+        std::uint32_t value = 0;
+        for (std::size_t i = size; i-- > 0;)
+            value = (value << 8) | static_cast<unsigned char>(image[at + i]);
+        return value;
+    };
+    const std::uint32_t pe = number(0x3C, 4);
+    const std::uint32_t table = pe + 24 + number(pe + 20, 2);
+    std::pair<std::uint32_t, std::uint32_t> last = {0, 0};
+    for (std::uint32_t at = table; at < table + 40 * number(pe + 6, 2); at += 40)
+        if (number(at + 20, 4) + number(at + 16, 4) > last.first + last.second)
+            last = {number(at + 20, 4), number(at + 16, 4)};
+    return last;
+}
+
+// The stand-in installer with a field of its optional header changed.
+void UpgradeToPatched(std::string &folder, std::size_t at, std::uint32_t value) {
+    Upgrade(folder);
+    const std::string image = ReadFile(folder + "\\data.exe");
+    PatchFile(folder + "\\data.exe", (image[0x3C] & 0xFF) + (image[0x3D] & 0xFF) * 256 + 24 + at,
+              value, at == 68 ? 2 : 4);
+}
+
 LauncherRun RunLauncher(const std::string &launcher, const std::string &arguments, bool silent) {
     RemoveAll(kReport);
     const ProcessOutcome outcome =
@@ -194,6 +268,22 @@ void CheckRun(const Row &row, const std::string &folder, const LauncherRun &run,
         row.check(run);
 }
 
+// media-check on the launcher's folder gives the code the launcher exits with when it refuses,
+// else 0, and changes nothing: it starts no program and leaves every folder as it was.
+void CheckMediaCheck(const Row &row, const std::string &folder, bool silent,
+                     const std::string &earlierInstallation) {
+    const bool refused = row.removal == Removal::None && !row.installerRuns;
+    RemoveAll(kReport);
+    const ProcessOutcome outcome =
+        RunProcess("\"" + OwnFolder() + "\\media-check.exe\"" + (silent ? "" : " --interactive") +
+                       " \"" + folder + "\\.\"",
+                   "C:\\current", "C:\\media-check-output.txt");
+    EXPECT_EQ(outcome.exitCode, refused ? row.exitCode : 0) << outcome.standardOutput;
+    EXPECT_NE(outcome.standardOutput.find("\nverdict: "), std::string::npos);
+    EXPECT_TRUE(Records().empty()) << "media-check started a program";
+    EXPECT_EQ(Listing(kInformationRoot), earlierInstallation);
+}
+
 class EndToEnd : public ::testing::TestWithParam<Row> {
   protected:
     void SetUp() override {
@@ -206,10 +296,14 @@ class EndToEnd : public ::testing::TestWithParam<Row> {
         }
         MakeFolders(kInformationRoot);
         outsideMade = false;
-        for (const std::string &name : SplitFields(
-                 "EXIT_data EXIT_setup HANDOVER_data HANDOVER_setup BREAKAWAY_setup AWAIT", ' '))
+        for (const std::string &name :
+             SplitFields("EXIT_data EXIT_setup HANDOVER_data HANDOVER_setup BREAKAWAY_setup "
+                         "TAMPER_setup AWAIT",
+                         ' '))
             SetEnvironmentVariableA(("STAND_IN_" + name).c_str(), nullptr);
         SetEnvironmentVariableA("STAND_IN_REPORT", kReport.c_str());
+        RemoveAll("C:\\planted-libraries.txt");
+        RemoveAll(kReport + ".tamper");
         SetEnvironmentVariableA("STAND_IN_PROBE", kInformation.c_str());
         SetEnvironmentVariableA("STAND_IN_OUTPUT", kOutput.c_str());
     }
@@ -229,9 +323,9 @@ TEST_P(EndToEnd, Row) {
             SetEnvironmentVariableA("STAND_IN_AWAIT", OutputBeforeUninstaller(silent).c_str());
         std::string folder = kProduct;
         row.arrange(folder);
-        const std::string launcher =
-            folder == "C:" ? "C:\\launcher.exe" : folder + "\\launcher.exe";
+        const std::string launcher = folder + "\\launcher.exe";
         const std::string earlierInstallation = Listing(kInformationRoot);
+        CheckMediaCheck(Expected(row, silent), folder, silent, earlierInstallation);
         CheckRun(Expected(row, silent), folder, RunLauncher(launcher, arguments, silent),
                  earlierInstallation);
     }
@@ -289,6 +383,90 @@ const Row kRows[] = {
          UpgradeTo(folder, ReadFile(OwnFolder() + "\\stand_in-changed.exe"));
      },
      "", Removal::None, false, 577 /* ERROR_INVALID_IMAGE_HASH */, Left::Something},
+    {"installer-cut-inside-its-headers",
+     [](std::string &folder) {
+         UpgradeTo(folder, ReadFile(OwnFolder() + "\\stand_in.exe").substr(0, 0x100));
+     },
+     "", Removal::None, false, ERROR_FILE_CORRUPT, Left::Something},
+    // How an installer whose payload is a resource is cut short.
+    {"installer-cut-inside-its-last-section",
+     [](std::string &folder) {
+         const std::string image = ReadFile(OwnFolder() + "\\stand_in.exe");
+         const auto last = LastSection(image);
+         UpgradeTo(folder, image.substr(0, last.first + last.second / 2));
+     },
+     "", Removal::None, false, ERROR_FILE_CORRUPT, Left::Something},
+    // Images for a subsystem Windows does not start as a program: native, EFI application.
+    {"installer-for-the-native-subsystem",
+     [](std::string &folder) { UpgradeToPatched(folder, 68, 1); }, "", Removal::None, false,
+     ERROR_BAD_EXE_FORMAT, Left::Something},
+    {"installer-for-efi", [](std::string &folder) { UpgradeToPatched(folder, 68, 10); }, "",
+     Removal::None, false, ERROR_BAD_EXE_FORMAT, Left::Something},
+    // The checks cannot see every flaw: a section alignment below the file alignment passes them
+    // all (the headers are whole and the platform calls it a program), and only the loader
+    // refuses it. The earlier installation is gone by then; the start's error is the result.
+    {"installer-that-passes-every-check-but-cannot-start",
+     [](std::string &folder) { UpgradeToPatched(folder, 32, 0x100); }, "", Removal::Started,
+     false, ERROR_BAD_EXE_FORMAT, Left::Nothing},
+
+    // A checksum manifest beside the launcher: every file it lists is verified first.
+    {"manifest-as-sha256sum-writes-it",
+     [](std::string &folder) { UpgradeWithManifest(folder, ManifestForm::Sha256sum); }, "",
+     Removal::Started, true, 0, Left::Nothing},
+    {"manifest-as-powershell-gives-it",
+     [](std::string &folder) { UpgradeWithManifest(folder, ManifestForm::PowerShell); }, "",
+     Removal::Started, true, 0, Left::Nothing},
+    // A real installer whose payload follows its sections, copied short: its headers are whole.
+    {"real-installer-cut-short-listed-whole",
+     [](std::string &folder) {
+         const std::string installer = ReadFile(OwnFolder() + "\\product-1.exe");
+         UpgradeTo(folder, installer);
+         WriteManifest(folder, {"data.exe", "setup.iss"}, ManifestForm::Sha256sum);
+         WriteFile(folder + "\\data.exe", installer.substr(0, installer.size() * 9 / 10));
+     },
+     "", Removal::None, false, ERROR_CRC, Left::Something},
+    {"listed-file-missing",
+     [](std::string &folder) {
+         UpgradeWithManifest(folder, ManifestForm::Sha256sum);
+         RemoveAll(folder + "\\Disk1\\data1.cab");
+     },
+     "", Removal::None, false, ERROR_FILE_NOT_FOUND, Left::Something},
+    {"listed-file-changed",
+     [](std::string &folder) {
+         UpgradeWithManifest(folder, ManifestForm::PowerShell);
+         WriteFile(folder + "\\Disk1\\data1.cab", "damaged");
+     },
+     "", Removal::None, false, ERROR_CRC, Left::Something},
+    // While the uninstaller runs, data.exe cannot be written, overwritten, replaced, renamed or
+    // deleted: the installer started is the one checked.
+    {"uninstaller-that-tampers-with-the-installer", Upgrade,
+     "TAMPER_setup=C:\\ship\\product\\data.exe", Removal::Started, true, 0, Left::Nothing,
+     [](const LauncherRun &) {
+         const std::vector<std::string> errors = SplitFields(ReadFile(kReport + ".tamper"), ' ');
+         EXPECT_EQ(errors.size(), 5u);
+         for (const std::string &error : errors)
+             EXPECT_NE(error, "0") << "write, copy over, replace, rename, delete";
+         EXPECT_EQ(ReadFile(kProduct + "\\data.exe"), ReadFile(OwnFolder() + "\\stand_in.exe"));
+     }},
+    // Libraries named like system ones beside the launcher are never loaded, though Wine is told
+    // to prefer them to its own (tests/CMakeLists.txt); the installer, which loads one by its
+    // bare name, shows that the planted ones are found there.
+    {"libraries-planted-beside-the-launcher",
+     [](std::string &folder) {
+         Upgrade(folder);
+         CopyTo(OwnFolder() + "\\stand_in-signed.exe", folder + "\\data.exe");
+         WriteManifest(folder, {"data.exe"}, ManifestForm::Sha256sum);
+         for (const char *name : {"wintrust", "bcrypt", "shlwapi"})
+             CopyTo(OwnFolder() + "\\planted_library.dll", folder + "\\" + name + ".dll");
+     },
+     "LOAD_data=shlwapi.dll", Removal::Started, true, 0, Left::Nothing,
+     [](const LauncherRun &) {
+         const std::string loaded = ReadFile("C:\\planted-libraries.txt");
+         for (const char *name : {"wintrust", "bcrypt", "shlwapi"})
+             EXPECT_EQ(loaded.find("launcher.exe\t" + kProduct + "\\" + name), std::string::npos)
+                 << loaded;
+         EXPECT_NE(loaded.find("data.exe\t" + kProduct + "\\shlwapi"), std::string::npos) << loaded;
+     }},
     // A real 64-bit installer (it reports nothing itself, and leaves an information folder of
     // its own): it runs on 64-bit Windows only.
     {"64-bit-installer",

@@ -9,7 +9,10 @@
 // temporary folder that waits that long before it reports, and exits at once;
 // STAND_IN_BREAKAWAY_<name> starts a copy that asks to leave its parent's job and reports only
 // once data.exe has reported (or after 5 s), so the order of reports tells whether it was waited
-// for.
+// for. STAND_IN_TAMPER_<name> names a file it then tries to write, overwrite, replace, rename and
+// delete, as a media copy still in progress would; it writes each attempt's error (0: done) to
+// the report file's name with ".tamper" added. STAND_IN_LOAD_<name> names a library it loads by
+// its bare name, as a program that trusts the search order would.
 
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +66,24 @@ void HandOver(const std::wstring &module, const std::string &name, const char *s
     const platform::CloseHandleOwner started(process.hProcess), thread(process.hThread);
 }
 
+// Every way another program could change a file; the errors, space-separated.
+std::string Tamper(const std::wstring &module, const std::wstring &file) {
+    const std::wstring replacement = file + L".replacement";
+    CopyFileW(module.c_str(), replacement.c_str(), FALSE);
+    const platform::CloseHandleOwner written(CreateFileW(file.c_str(), GENERIC_WRITE,
+                                                         FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                         nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string errors = std::to_string(written.IsOpen() ? 0 : GetLastError());
+    for (const bool done :
+         {CopyFileW(replacement.c_str(), file.c_str(), FALSE) != FALSE,
+          MoveFileExW(replacement.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE,
+          MoveFileExW(file.c_str(), (file + L".moved").c_str(), 0) != FALSE,
+          DeleteFileW(file.c_str()) != FALSE})
+        errors += " " + std::to_string(done ? 0 : GetLastError());
+    DeleteFileW(replacement.c_str());
+    return errors;
+}
+
 } // namespace
 
 int main() {
@@ -79,6 +100,12 @@ int main() {
         HandOver(module, name, "STAND_IN_DELAY", Environment("STAND_IN_HANDOVER_" + name), 0);
     if (!Environment("STAND_IN_BREAKAWAY_" + name).empty())
         HandOver(module, name, "STAND_IN_AFTER", "data.exe", CREATE_BREAKAWAY_FROM_JOB);
+    const std::string library = Environment("STAND_IN_LOAD_" + name);
+    if (!library.empty())
+        LoadLibraryW(Wide(library).c_str());
+    const std::string tampered = Environment("STAND_IN_TAMPER_" + name);
+    if (!tampered.empty())
+        WriteFile(Environment("STAND_IN_REPORT") + ".tamper", Tamper(module, Exact(tampered)));
     Sleep(std::strtoul(delay.c_str(), nullptr, 10));
     if (!after.empty())
         ContentOnceItHolds(Environment("STAND_IN_REPORT"), after);
