@@ -646,6 +646,51 @@ INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(kRows),
                              return name;
                          });
 
+// Media the launcher refuses before anything changes, each with its code, in a silent run with an
+// earlier installation present: malformed manifests of every kind (13) and a data.exe another
+// program is still writing (32). media-check says the same. Nothing starts, nothing changes.
+TEST_F(EndToEnd, RefusedMediaChangeNothing) {
+    const std::string hash(64, 'a');
+    const std::string listed = hash + "  data.exe\n";
+    const struct {
+        const char *name;
+        std::string manifest; // written as SHA256SUMS; empty: none
+        DWORD exitCode;
+    } rows[] = {
+        {"a name with ..", listed + hash + "  Disk1/../../outside.cab\n", ERROR_INVALID_DATA},
+        {"an absolute name", listed + hash + "  /Disk1/data1.cab\n", ERROR_INVALID_DATA},
+        {"a drive", listed + hash + "  C:\\Disk1\\data1.cab\n", ERROR_INVALID_DATA},
+        {"a server", listed + hash + "  \\\\server\\share\\data1.cab\n", ERROR_INVALID_DATA},
+        {"a stream", listed + hash + "  data.exe:payload\n", ERROR_INVALID_DATA},
+        {"an escaped name", listed + "\\" + hash + "  Disk1\\\\x\n", ERROR_INVALID_DATA},
+        {"a name not in UTF-8", listed + hash + "  \xE9t\xE9.cab\n", ERROR_INVALID_DATA},
+        {"one blank", hash + " data.exe\n", ERROR_INVALID_DATA},
+        {"no data.exe", hash + "  setup.iss\n", ERROR_INVALID_DATA},
+        {"itself", listed + hash + "  SHA256SUMS\n", ERROR_INVALID_DATA},
+        {"over 1 MiB", listed + std::string(1024 * 1024, '\n'), ERROR_INVALID_DATA},
+        {"data.exe held open for writing", "", ERROR_SHARING_VIOLATION},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        std::string folder = kProduct;
+        Upgrade(folder);
+        if (!row.manifest.empty())
+            WriteFile(folder + "\\SHA256SUMS", row.manifest);
+        const std::string earlierInstallation = Listing(kInformationRoot);
+        // Another program writing data.exe shares no more than reading with the launcher.
+        const CloseHandleOwner writer(
+            row.manifest.empty() ? CreateFileW(Exact(folder + "\\data.exe").c_str(), GENERIC_WRITE,
+                                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                                 : nullptr);
+        Row expected = {row.name,     ShipOnly,       "", Removal::None, false,
+                        row.exitCode, Left::Something};
+        CheckMediaCheck(expected, folder, true, earlierInstallation);
+        CheckRun(expected, folder, RunLauncher(folder + "\\launcher.exe", " /s", true),
+                 earlierInstallation);
+    }
+}
+
 // A real installer engine: its uninstaller hands over to a temporary copy of itself and exits.
 TEST_F(EndToEnd, UpgradesARealProduct) {
     const std::string product = kProgramFiles + "\\Example Product\\product.txt";
