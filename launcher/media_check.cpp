@@ -1,10 +1,11 @@
 // media-check: checks a media folder exactly as the launcher checks its own folder before
 // anything changes, and tells what it found. It changes nothing and starts nothing.
 //
-//   media-check.exe [--interactive] [--windows=32|64] FOLDER
+//   media-check.exe [--interactive] [--windows=32|64] [--] FOLDER
 //
 // Checks for a silent run (--interactive: an interactive one) on this Windows, or on the kind
-// named. Prints one line per check and a verdict, and exits with the code the launcher would
+// named. Prints one line per check and a verdict (in UTF-16 to a console, else in UTF-8, so that
+// any folder's name reads as it is), and exits with the code the launcher would
 // exit with before anything changes: 0 when it would go on. Wrong usage: 87
 // (ERROR_INVALID_PARAMETER).
 
@@ -17,6 +18,7 @@
 #include "launch.h"
 #include "paths.h"
 #include "platform/platform_operations.h"
+#include "platform/report_output.h"
 #include "preflight.h"
 
 using namespace launcher;
@@ -87,7 +89,7 @@ class PrintingListener : public CheckListener {
         }
     }
 
-    static void Print(const std::wstring &line) { platform::WriteDiagnostic(line + L"\n"); }
+    static void Print(const std::wstring &line) { platform::WriteReportLine(line); }
 };
 
 struct Request {
@@ -105,6 +107,8 @@ Request ReadRequest(int argc, wchar_t **argv) {
             request.conditions.mode = LaunchMode::Interactive;
         else if (argument == L"--windows=32" || argument == L"--windows=64")
             request.named64Bit = argument == L"--windows=64";
+        else if (argument == L"--" && i + 2 == argc) // a folder whose name starts with "-"
+            request.folder = argv[++i];
         else if (request.folder.empty() && !argument.empty() && argument[0] != L'-')
             request.folder = argument;
         else
@@ -120,7 +124,8 @@ int wmain(int argc, wchar_t **argv) {
     platform::RestrictLibrarySearch(); // before anything loads a library
     Request request = ReadRequest(argc, argv);
     if (!request.valid) {
-        std::fputs("usage: media-check.exe [--interactive] [--windows=32|64] FOLDER\n", stderr);
+        std::fputs("usage: media-check.exe [--interactive] [--windows=32|64] [--] FOLDER\n",
+                   stderr);
         return kUsageError;
     }
     // A folder named on a command line means what it means there: relative to the current one.

@@ -21,10 +21,10 @@ std::string UnixPath(std::string path) {
 }
 
 // Wine splits a Unix program's arguments by the Windows rules (double quotes group) and does
-// not let a Windows process wait for it: its effect is awaited instead, for up to ten seconds.
+// not let a Windows process wait for it: its effect is awaited instead, for up to 30 seconds.
 void RunUnixCommand(const std::string &commandLine, const std::string &path, bool present) {
     RunProcess(commandLine, "C:\\", "C:\\unix-command-output.txt");
-    for (int attempt = 0; attempt < 1000 && Exists(path) != present; ++attempt)
+    for (int attempt = 0; attempt < 3000 && Exists(path) != present; ++attempt)
         Sleep(10);
     Require(Exists(path) == present, commandLine);
 }
