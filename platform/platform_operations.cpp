@@ -317,14 +317,19 @@ DWORD WaitForExit(const StartedProcess &started) {
     return exitCode;
 }
 
-void WriteDiagnostic(const std::wstring &text) {
+std::string ToCodePage(const std::wstring &text, UINT codePage) {
     const int wideLength = static_cast<int>(text.size());
     const int length =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(codePage, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
     if (length <= 0)
-        return;
+        return {};
     std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), wideLength, &bytes[0], length, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), wideLength, &bytes[0], length, nullptr, nullptr);
+    return bytes;
+}
+
+void WriteDiagnostic(const std::wstring &text) {
+    const std::string bytes = ToCodePage(text, CP_ACP);
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     std::fflush(stdout);
 }

@@ -112,6 +112,9 @@ StartedProcess StartProcess(const std::wstring &commandLine, WaitScope scope);
 // process's own exit code.
 DWORD WaitForExit(const StartedProcess &started);
 
+// The text as bytes in the code page (CP_ACP, CP_UTF8); empty when it cannot be converted.
+std::string ToCodePage(const std::wstring &text, UINT codePage);
+
 // Writes diagnostic text to standard output as bytes in the ANSI code page, at once: a console,
 // a pipe or a deployment tool's log shows each stage as it happens.
 void WriteDiagnostic(const std::wstring &text);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform_operations.h"
+
 namespace platform {
 
 void WriteReportLine(const std::wstring &line) {
@@ -12,13 +14,7 @@ void WriteReportLine(const std::wstring &line) {
         WriteConsoleW(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         return;
     }
-    const int wideLength = static_cast<int>(text.size());
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    if (length <= 0)
-        return;
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), wideLength, &bytes[0], length, nullptr, nullptr);
+    const std::string bytes = ToCodePage(text, CP_UTF8);
     WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
