@@ -8,11 +8,9 @@
 
 #include <algorithm>
 
-#include <windows.h>
-// After windows.h, whose types it uses.
-#include <bcrypt.h>
-
+#include "platform/file_digest.h"
 #include "platform/handle_owner.h"
+#include "platform/platform_operations.h"
 #include "test_files.h"
 
 using namespace test_files;
@@ -106,18 +104,14 @@ void UpgradeTo(std::string &folder, const std::string &installer) {
     WriteFile(folder + "\\data.exe", installer);
 }
 
-std::string Sha256Hex(const std::string &bytes) {
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    BCRYPT_HASH_HANDLE hash = nullptr;
-    unsigned char digest[32];
-    Require(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) >= 0 &&
-                BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) >= 0 &&
-                BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char *>(bytes.data())),
-                               static_cast<ULONG>(bytes.size()), 0) >= 0 &&
-                BCryptFinishHash(hash, digest, sizeof digest, 0) >= 0,
-            "cannot hash");
-    BCryptDestroyHash(hash);
-    BCryptCloseAlgorithmProvider(algorithm, 0);
+// The file's SHA-256 in lower-case hex, by the launcher's own hasher: scripts/package checks it
+// against sha256sum.
+std::string Sha256Hex(const std::string &path) {
+    const platform::OpenedFile file = platform::OpenForReading(Exact(path));
+    launcher::Sha256Digest digest{};
+    Require(file.error == 0 && platform::Sha256Hasher(platform::ReadSystemDirectory())
+                                       .HashFile(file.handle.Get(), file.size, digest) == 0,
+            "cannot hash " + path);
     std::string hex;
     for (const unsigned char byte : digest)
         hex += "0123456789abcdef"[byte >> 4], hex += "0123456789abcdef"[byte & 15];
@@ -125,8 +119,8 @@ std::string Sha256Hex(const std::string &bytes) {
 }
 
 // SHA256SUMS beside the launcher, listing the files (named with "/") as sha256sum writes it
-// (lower-case hex, "./", LF) or as PowerShell's Get-FileHash gives it (upper-case hex, "", CR LF,
-// a byte order mark).
+// (lower-case hex, "./", LF) or as PowerShell's Get-FileHash gives it (upper-case hex, backslashes,
+// CR LF, a byte order mark).
 enum class ManifestForm { Sha256sum, PowerShell };
 void WriteManifest(const std::string &folder, const std::vector<std::string> &names,
                    ManifestForm form) {
@@ -135,7 +129,7 @@ void WriteManifest(const std::string &folder, const std::vector<std::string> &na
     for (std::string name : names) {
         std::string windowsName = name;
         std::replace(windowsName.begin(), windowsName.end(), '/', '\\');
-        std::string hex = Sha256Hex(ReadFile(folder + "\\" + windowsName));
+        std::string hex = Sha256Hex(folder + "\\" + windowsName);
         if (powerShell)
             std::transform(hex.begin(), hex.end(), hex.begin(), ::toupper);
         text +=
@@ -151,29 +145,29 @@ void UpgradeWithManifest(std::string &folder, ManifestForm form) {
     WriteManifest(folder, {"data.exe", "setup.iss", "uninstall.iss", "Disk1/data1.cab"}, form);
 }
 
-// Where the last section's raw data lies in a program file: {offset, size}.
+// Where the last section's raw data ends in a program file, and its size.
 std::pair<std::uint32_t, std::uint32_t> LastSection(const std::string &image) {
-    const auto number = [&image](std::size_t at, std::size_t size) {
-        std::uint32_t value = 0;
-        for (std::size_t i = size; i-- > 0;)
-            value = (value << 8) | static_cast<unsigned char>(image[at + i]);
-        return value;
+    const auto number = [&image](std::size_t at) { // 4 bytes, little-endian
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(image[at])) |
+               static_cast<unsigned char>(image[at + 1]) << 8 |
+               static_cast<unsigned char>(image[at + 2]) << 16 |
+               static_cast<unsigned char>(image[at + 3]) << 24;
     };
-    const std::uint32_t pe = number(0x3C, 4);
-    const std::uint32_t table = pe + 24 + number(pe + 20, 2);
+    const std::uint32_t pe = number(0x3C), table = pe + 24 + (number(pe + 20) & 0xFFFF);
     std::pair<std::uint32_t, std::uint32_t> last = {0, 0};
-    for (std::uint32_t at = table; at < table + 40 * number(pe + 6, 2); at += 40)
-        if (number(at + 20, 4) + number(at + 16, 4) > last.first + last.second)
-            last = {number(at + 20, 4), number(at + 16, 4)};
+    for (std::uint32_t at = table; at < table + 40 * (number(pe + 6) & 0xFFFF); at += 40)
+        last = std::max(last, std::make_pair(number(at + 20) + number(at + 16), number(at + 16)));
     return last;
 }
 
 // The stand-in installer with a field of its optional header changed.
-void UpgradeToPatched(std::string &folder, std::size_t at, std::uint32_t value) {
+void UpgradeToPatched(std::string &folder, std::size_t field, std::uint32_t value) {
     Upgrade(folder);
-    const std::string image = ReadFile(folder + "\\data.exe");
-    PatchFile(folder + "\\data.exe", (image[0x3C] & 0xFF) + (image[0x3D] & 0xFF) * 256 + 24 + at,
-              value, at == 68 ? 2 : 4);
+    std::string image = ReadFile(folder + "\\data.exe");
+    const std::size_t at = (image[0x3C] & 0xFF) + (image[0x3D] & 0xFF) * 256 + 24 + field;
+    for (std::size_t i = 0; i < (field == 68 ? 2u : 4u); ++i) // the subsystem takes two bytes
+        image[at + i] = static_cast<char>(value >> (8 * i));
+    WriteFile(folder + "\\data.exe", image);
 }
 
 LauncherRun RunLauncher(const std::string &launcher, const std::string &arguments, bool silent) {
@@ -354,30 +348,12 @@ const Row kRows[] = {
          MakeFolders(folder + "\\data.exe");
      },
      "", Removal::None, false, ERROR_FILE_NOT_FOUND, Left::Something},
-    {"empty-installer", [](std::string &folder) { UpgradeTo(folder, ""); }, "", Removal::None,
-     false, ERROR_BAD_EXE_FORMAT, Left::Something},
     {"web-page-saved-as-the-installer",
      [](std::string &folder) { UpgradeTo(folder, "<!DOCTYPE html><title>404</title>\r\n"); }, "",
      Removal::None, false, ERROR_BAD_EXE_FORMAT, Left::Something},
-    {"dos-program-as-the-installer",
-     [](std::string &folder) {
-         UpgradeTo(folder, "MZ" + std::string(62, '\0') + "\xB4\x4C\xCD\x21");
-     },
-     "", Removal::None, false, ERROR_BAD_EXE_FORMAT, Left::Something},
     {"library-as-the-installer",
      [](std::string &folder) { UpgradeTo(folder, ReadFile("C:\\windows\\system32\\shlwapi.dll")); },
      "", Removal::None, false, ERROR_BAD_EXE_FORMAT, Left::Something},
-    {"installer-cut-after-its-first-kilobyte",
-     [](std::string &folder) {
-         UpgradeTo(folder, ReadFile(OwnFolder() + "\\product-1.exe").substr(0, 1024));
-     },
-     "", Removal::None, false, ERROR_FILE_CORRUPT, Left::Something},
-    {"signed-installer-cut-in-its-signature",
-     [](std::string &folder) {
-         const std::string installer = ReadFile(OwnFolder() + "\\stand_in-signed.exe");
-         UpgradeTo(folder, installer.substr(0, installer.size() - 100));
-     },
-     "", Removal::None, false, ERROR_FILE_CORRUPT, Left::Something},
     {"signed-installer-with-a-changed-byte",
      [](std::string &folder) {
          UpgradeTo(folder, ReadFile(OwnFolder() + "\\stand_in-changed.exe"));
@@ -393,15 +369,13 @@ const Row kRows[] = {
      [](std::string &folder) {
          const std::string image = ReadFile(OwnFolder() + "\\stand_in.exe");
          const auto last = LastSection(image);
-         UpgradeTo(folder, image.substr(0, last.first + last.second / 2));
+         UpgradeTo(folder, image.substr(0, last.first - last.second / 2));
      },
      "", Removal::None, false, ERROR_FILE_CORRUPT, Left::Something},
-    // Images for a subsystem Windows does not start as a program: native, EFI application.
+    // An image for a subsystem Windows does not start as a program (EFI too, in the unit table).
     {"installer-for-the-native-subsystem",
      [](std::string &folder) { UpgradeToPatched(folder, 68, 1); }, "", Removal::None, false,
      ERROR_BAD_EXE_FORMAT, Left::Something},
-    {"installer-for-efi", [](std::string &folder) { UpgradeToPatched(folder, 68, 10); }, "",
-     Removal::None, false, ERROR_BAD_EXE_FORMAT, Left::Something},
     // The checks cannot see every flaw: a section alignment below the file alignment passes them
     // all (the headers are whole and the platform calls it a program), and only the loader
     // refuses it. The earlier installation is gone by then; the start's error is the result.
@@ -658,13 +632,8 @@ TEST_F(EndToEnd, RefusedMediaChangeNothing) {
         DWORD exitCode;
     } rows[] = {
         {"a name with ..", listed + hash + "  Disk1/../../outside.cab\n", ERROR_INVALID_DATA},
-        {"an absolute name", listed + hash + "  /Disk1/data1.cab\n", ERROR_INVALID_DATA},
-        {"a drive", listed + hash + "  C:\\Disk1\\data1.cab\n", ERROR_INVALID_DATA},
-        {"a server", listed + hash + "  \\\\server\\share\\data1.cab\n", ERROR_INVALID_DATA},
         {"a stream", listed + hash + "  data.exe:payload\n", ERROR_INVALID_DATA},
         {"an escaped name", listed + "\\" + hash + "  Disk1\\\\x\n", ERROR_INVALID_DATA},
-        {"a name not in UTF-8", listed + hash + "  \xE9t\xE9.cab\n", ERROR_INVALID_DATA},
-        {"one blank", hash + " data.exe\n", ERROR_INVALID_DATA},
         {"no data.exe", hash + "  setup.iss\n", ERROR_INVALID_DATA},
         {"itself", listed + hash + "  SHA256SUMS\n", ERROR_INVALID_DATA},
         {"over 1 MiB", listed + std::string(1024 * 1024, '\n'), ERROR_INVALID_DATA},

@@ -119,12 +119,4 @@ std::vector<std::string> SplitFields(const std::string &text, char separator) {
     return fields;
 }
 
-void PatchFile(const std::string &path, std::size_t at, std::uint32_t value, std::size_t size) {
-    std::string content = ReadFile(path);
-    Require(at + size <= content.size(), "cannot patch " + path);
-    for (std::size_t i = 0; i < size; ++i)
-        content[at + i] = static_cast<char>(value >> (8 * i));
-    WriteFile(path, content);
-}
-
 } // namespace test_files

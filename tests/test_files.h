@@ -4,7 +4,6 @@
 // and absolute, reached through the "\\?\" form, so names the ANSI calls cannot reach
 // (look-alike characters, trailing dots, device names, long paths) are made and read exactly.
 
-#include <cstdint>
 #include <vector>
 
 #include "bench/runner.h"
@@ -35,8 +34,5 @@ void RemoveAll(const std::string &path);
 void MakeUnixLink(const std::string &target, const std::string &link);
 
 std::vector<std::string> SplitFields(const std::string &text, char separator);
-
-// Changes `size` bytes at `at` in the file, little-endian.
-void PatchFile(const std::string &path, std::size_t at, std::uint32_t value, std::size_t size);
 
 } // namespace test_files

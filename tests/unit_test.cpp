@@ -13,41 +13,27 @@
 
 using namespace launcher;
 
+// The classic rules, row by row; tests/fuzz/fuzz_command_line.cpp checks them on any line.
 TEST(Rules, ArgumentCount) {
     const struct {
         const wchar_t *line;
         int count;
     } rows[] = {
         {L"", 1},
-        {L"prog", 1},
-        {L"prog   ", 1},
         {L"\"C:\\My Setup\\launcher.exe\" /s", 2},
-        {L"\"prog\"x", 2}, // the character after the closing quote begins the arguments
-        {L"prog one", 2},
-        {L"prog \"two words\"", 2},
-        {L"prog \"\"", 2},     // an empty quoted pair is one empty argument
-        {L"prog\t\tone\t", 2}, // tabs separate like blanks
-        {L"prog one two", 3},
-        {L"prog \"a b\" c", 3},
-        {L"prog \"\" \"\"", 3},
+        {L"\"prog\"x", 2},           // the character after the closing quote begins the arguments
+        {L"prog \"\"", 2},           // an empty quoted pair is one empty argument
         {L"prog a\"b c\"d", 2},      // quotes group inside an argument
         {L"prog \"a\"\"b c\"", 3},   // "" inside quotes: a literal quote, and the quotes close
         {L"prog \"a\"\"\"b c\"", 2}, // ... so a third quote opens them again
         {L"prog a\\\"b", 2},         // 2n+1 backslashes and a quote: a literal quote
         {L"prog a\\\\\"b c\"", 2},   // 2n backslashes and a quote: the quote opens
-        {L"prog \"a\\\\\" b", 3},    // ... or closes
-        {L"prog \"a\\\" b\"", 2},    // an escaped quote keeps the section open
         {L"prog a\\\\ b", 3},        // backslashes before no quote are literal
-        // Look-alike quotes (U+FF02) and backslashes (U+FF3C) are ordinary characters.
+        // Look-alike quotes (U+FF02) are ordinary characters.
         {L"prog a\xFF02 -x \xFF02"
          L"b",
          4},
-        {L"\"C:\\a\xFF02 -x \xFF02"
-         L"b\\launcher.exe\" /s",
-         2},
         {L"prog \xFF02two words\xFF02", 3},
-        {L"prog \"a\xFF3C\" b", 3},  // no escape: the quote closes
-        {L"prog \xD83D\xDE80 x", 3}, // a character outside the Basic Multilingual Plane
     };
     for (const auto &row : rows)
         EXPECT_EQ(CountArguments(row.line), row.count)
@@ -121,6 +107,9 @@ TEST(Rules, ProgramImages) {
          mismatch, mismatch},
         {"not marked executable", [](std::string &image) { Put(image, kPe + 22, 0, 2); },
          notAProgram, notAProgram},
+        {"empty", [](std::string &image) { image.clear(); }, notAProgram, notAProgram},
+        {"a DOS program", [](std::string &image) { Put(image, 0x3C, 0, 4); }, notAProgram,
+         notAProgram},
         {"native subsystem", [](std::string &image) { Put(image, kOptional + 68, 1, 2); },
          notAProgram, notAProgram},
         {"EFI subsystem", [](std::string &image) { Put(image, kOptional + 68, 10, 2); },
@@ -128,8 +117,6 @@ TEST(Rules, ProgramImages) {
         {"optional header too short", [](std::string &image) { Put(image, kPe + 20, 64, 2); },
          notAProgram, notAProgram},
         {"cut inside its section table", [](std::string &image) { image.resize(kSection + 20); },
-         cut, cut},
-        {"cut inside its optional header", [](std::string &image) { image.resize(kOptional + 8); },
          cut, cut},
         {"section table past the end", [](std::string &image) { Put(image, kPe + 6, 0xFFFF, 2); },
          cut, cut},
@@ -186,18 +173,15 @@ TEST(Rules, MachinesThatRun) {
         std::optional<std::uint16_t> nativeMachine;
         bool runs;
     } rows[] = {
-        {ImageMachine::X86, false, noAnswer, unknown, true},
         {ImageMachine::X86, true, no, arm64, true}, // x86 always runs
         {ImageMachine::X64, false, noAnswer, unknown, false},
         {ImageMachine::X64, true, noAnswer, unknown, true},
-        {ImageMachine::X64, true, noAnswer, amd64, true},
         {ImageMachine::X64, true, noAnswer, arm64, false}, // ARM64 Windows 10: no x64
         {ImageMachine::X64, true, yes, arm64, true},       // ARM64 Windows 11 says it runs
         {ImageMachine::X64, true, no, amd64, false},
         {ImageMachine::Arm64, true, noAnswer, unknown, false},
         {ImageMachine::Arm64, true, noAnswer, amd64, false},
         {ImageMachine::Arm64, true, noAnswer, arm64, true},
-        {ImageMachine::Arm64, true, yes, arm64, true},
         {ImageMachine::Other, true, yes, arm64, false},
     };
     for (const auto &row : rows) {
@@ -210,7 +194,8 @@ TEST(Rules, MachinesThatRun) {
     }
 }
 
-// The manifest's edges: what sha256sum and Get-FileHash write is taken, anything else refused.
+// The manifest's edges: what sha256sum and Get-FileHash write is taken; strict UTF-8 and the
+// line's own form (the end-to-end table and the fuzzer's rules cover the names refused).
 TEST(Rules, Manifests) {
     const std::string hash(64, 'a'), other(64, 'B');
     const std::string installer = hash + "  data.exe\n";
@@ -224,25 +209,11 @@ TEST(Rules, Manifests) {
         {installer + "\n" + hash + " *./Disk1/sub/x y.cab", {"data.exe", "Disk1/sub/x y.cab"}},
         {installer + hash + "  ./\xD0\xA3\xE8\xA1\xA8.cab\n",
          {"data.exe", "\xD0\xA3\xE8\xA1\xA8.cab"}},
-        {hash + "  setup.iss\n", {}},                  // no data.exe
-        {installer + hash + "  sha256sums\n", {}},     // itself
-        {installer + hash + "  ../outside.cab\n", {}}, // ..
-        {installer + hash + "  a/./b\n", {}},          // .
-        {installer + hash + "  a//b\n", {}},           // empty component
-        {installer + hash + "  a/\n", {}},
-        {installer + hash + "  /etc/x\n", {}},                      // absolute
-        {installer + hash + "  \\\\server\\share\\x\n", {}},        // a server
-        {installer + hash + "  C:\\x\n", {}},                       // a drive
-        {installer + hash + "  data.exe:stream\n", {}},             // a stream
-        {installer + "\\" + hash + "  a\\\\b\n", {}},               // escaped
-        {installer + hash + "  bad\xC0\xAF.cab\n", {}},             // overlong UTF-8
-        {installer + hash + "  bad\xED\xA0\x80.cab\n", {}},         // a surrogate
-        {installer + hash + std::string("  nul\0x", 7) + "\n", {}}, // a control character
-        {installer + hash.substr(1) + "g  x\n", {}},                // not hex
-        {installer + hash + " x\n", {}},                            // one blank
+        {installer + hash + "  bad\xC0\xAF.cab\n", {}},     // overlong UTF-8
+        {installer + hash + "  bad\xED\xA0\x80.cab\n", {}}, // a surrogate
+        {installer + hash.substr(1) + "g  x\n", {}},        // not hex
         {installer + hash + "\tx\n", {}},
-        {installer + hash + "  \n", {}},                       // no name
-        {installer + std::string(kLargestManifest, '\n'), {}}, // over 1 MiB
+        {installer + hash + "  \n", {}}, // no name
     };
     for (const auto &row : rows) {
         const Manifest manifest = ParseManifest(row.text);

@@ -48,6 +48,18 @@ missing_packages() {
     # The Japanese locale gives Wine a double-byte ANSI code page (932).
     package_installed locales || missing+=(locales)
     command -v xmllint >/dev/null || missing+=(libxml2-utils)
+    local fuzz=()
+    read -ra fuzz <<<"$(missing_fuzz_packages)"
+    missing+=(${fuzz[@]+"${fuzz[@]}"})
+    echo "${missing[@]}"
+}
+
+# Native fuzzing of the pure parsers (scripts/fuzz): clang and its fuzzer and sanitizer runtimes,
+# which come with libclang-rt-14-dev (clang-14 only recommends it).
+missing_fuzz_packages() {
+    local missing=()
+    command -v clang++-14 >/dev/null || missing+=(clang-14)
+    package_installed libclang-rt-14-dev || missing+=(libclang-rt-14-dev)
     echo "${missing[@]}"
 }
 
