@@ -20,11 +20,6 @@ using HashData = Status(WINAPI *)(void *hash, UCHAR *input, ULONG size, ULONG fl
 using FinishHash = Status(WINAPI *)(void *hash, UCHAR *output, ULONG size, ULONG flags);
 using DestroyHash = Status(WINAPI *)(void *hash);
 
-template <typename Function> Function LibraryFunction(HMODULE library, const char *name) {
-    // Through the generic function type, which any function pointer may be cast to and from.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
-}
-
 } // namespace
 
 struct Sha256Hasher::Functions {

@@ -103,11 +103,7 @@ void WaitForEmptyJob(const StartedProcess &started) {
 
 // A function of kernel32 that older Windows lack, looked up at run time.
 template <typename Function> Function KernelFunction(const char *name) {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    // Through the generic function type, which any function pointer may be cast to and from.
-    return kernel == nullptr ? nullptr
-                             : reinterpret_cast<Function>(
-                                   reinterpret_cast<void (*)()>(GetProcAddress(kernel, name)));
+    return LibraryFunction<Function>(GetModuleHandleW(L"kernel32.dll"), name);
 }
 
 } // namespace

@@ -32,6 +32,14 @@ LauncherFolder ReadLauncherFolder();
 // without either setting keeps its own order.
 void RestrictLibrarySearch();
 
+// A function of a loaded library, of the type the caller names; null when the library lacks it.
+template <typename Function> Function LibraryFunction(HMODULE library, const char *name) {
+    // Through the generic function type, which any function pointer may be cast to and from.
+    return library == nullptr ? nullptr
+                              : reinterpret_cast<Function>(
+                                    reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
 // A system library, by its full path in the system directory, with that directory searched first
 // for what it needs in turn. Not open when it cannot be loaded.
 FreeLibraryOwner LoadSystemLibrary(const std::wstring &systemDirectory, const wchar_t *name);

@@ -24,9 +24,7 @@ bool HasBadDigest(const std::wstring &systemDirectory, const std::wstring &path,
     const FreeLibraryOwner wintrust = LoadSystemLibrary(systemDirectory, L"wintrust.dll");
     if (!wintrust.IsOpen())
         return false;
-    // Through the generic function type, which any function pointer may be cast to and from.
-    const auto verify = reinterpret_cast<VerifyTrust>(
-        reinterpret_cast<void (*)()>(GetProcAddress(wintrust.Get(), "WinVerifyTrust")));
+    const auto verify = LibraryFunction<VerifyTrust>(wintrust.Get(), "WinVerifyTrust");
     if (verify == nullptr)
         return false;
 
