@@ -145,18 +145,22 @@ void UpgradeWithManifest(std::string &folder, ManifestForm form) {
     WriteManifest(folder, {"data.exe", "setup.iss", "uninstall.iss", "Disk1/data1.cab"}, form);
 }
 
+// Four bytes of a program file, little-endian.
+std::uint32_t Number(const std::string &image, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 4; i-- > 0;)
+        value = (value << 8) | static_cast<unsigned char>(image[at + i]);
+    return value;
+}
+
 // Where the last section's raw data ends in a program file, and its size.
 std::pair<std::uint32_t, std::uint32_t> LastSection(const std::string &image) {
-    const auto number = [&image](std::size_t at) { // 4 bytes, little-endian
-        return static_cast<std::uint32_t>(static_cast<unsigned char>(image[at])) |
-               static_cast<unsigned char>(image[at + 1]) << 8 |
-               static_cast<unsigned char>(image[at + 2]) << 16 |
-               static_cast<unsigned char>(image[at + 3]) << 24;
-    };
-    const std::uint32_t pe = number(0x3C), table = pe + 24 + (number(pe + 20) & 0xFFFF);
+    const std::uint32_t pe = Number(image, 0x3C);
+    const std::uint32_t table = pe + 24 + (Number(image, pe + 20) & 0xFFFF);
     std::pair<std::uint32_t, std::uint32_t> last = {0, 0};
-    for (std::uint32_t at = table; at < table + 40 * (number(pe + 6) & 0xFFFF); at += 40)
-        last = std::max(last, std::make_pair(number(at + 20) + number(at + 16), number(at + 16)));
+    for (std::uint32_t at = table; at < table + 40 * (Number(image, pe + 6) & 0xFFFF); at += 40)
+        last = std::max(last, std::make_pair(Number(image, at + 20) + Number(image, at + 16),
+                                             Number(image, at + 16)));
     return last;
 }
 
@@ -164,7 +168,7 @@ std::pair<std::uint32_t, std::uint32_t> LastSection(const std::string &image) {
 void UpgradeToPatched(std::string &folder, std::size_t field, std::uint32_t value) {
     Upgrade(folder);
     std::string image = ReadFile(folder + "\\data.exe");
-    const std::size_t at = (image[0x3C] & 0xFF) + (image[0x3D] & 0xFF) * 256 + 24 + field;
+    const std::size_t at = Number(image, 0x3C) + 24 + field;
     for (std::size_t i = 0; i < (field == 68 ? 2u : 4u); ++i) // the subsystem takes two bytes
         image[at + i] = static_cast<char>(value >> (8 * i));
     WriteFile(folder + "\\data.exe", image);
