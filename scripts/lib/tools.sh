@@ -36,14 +36,28 @@ missing_release_check_packages() {
     echo "${missing[@]}"
 }
 
-# Everything: the release packages, then those of the tests, the demo and the benchmarks.
-missing_packages() {
+# What scripts/package needs: the release packages and Wine, to check the media with
+# media-check; no fuzzer, GoogleTest, NSIS or Japanese locale.
+missing_package_tools_packages() {
     local missing=()
     read -ra missing <<<"$(missing_release_packages)"
-    [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+    read -ra missing <<<"${missing[*]} $(missing_wine_packages)"
+    echo "${missing[@]}"
+}
+
+missing_wine_packages() {
+    local missing=()
     command -v wine >/dev/null || missing+=(wine)
     package_installed wine64 || missing+=(wine64)
     package_installed wine32:i386 || missing+=(wine32:i386)
+    echo "${missing[@]}"
+}
+
+# Everything: the release packages and Wine, then those of the tests, the demo and the benchmarks.
+missing_packages() {
+    local missing=()
+    read -ra missing <<<"$(missing_package_tools_packages)"
+    [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
     command -v makensis >/dev/null || missing+=(nsis)
     # The Japanese locale gives Wine a double-byte ANSI code page (932).
     package_installed locales || missing+=(locales)
@@ -54,12 +68,49 @@ missing_packages() {
     echo "${missing[@]}"
 }
 
-# Native fuzzing of the pure parsers (scripts/fuzz): clang and its fuzzer and sanitizer runtimes,
-# which come with libclang-rt-14-dev (clang-14 only recommends it).
-missing_fuzz_packages() {
-    local missing=()
-    command -v clang++-14 >/dev/null || missing+=(clang-14)
-    package_installed libclang-rt-14-dev || missing+=(libclang-rt-14-dev)
+# Native fuzzing of the pure parsers (scripts/fuzz): a clang with its fuzzer and sanitizer
+# runtimes, clang-N and libclang-rt-N-dev (clang-N only recommends it). N is found, not pinned:
+# FUZZ_CLANG_VERSION when set, else the newest N installed with both, else the release's own clang
+# (the one its clang package depends on: 14 on Debian 12, 19 on Debian 13), else the newest N whose
+# two packages the package lists offer (both releases' updates add newer ones, for browsers). Sets
+# fuzz_clang (clang++-N); says why and exits when there is none.
+choose_fuzz_clang() {
+    local version=${FUZZ_CLANG_VERSION:-}
+    [ -n "$version" ] || version=$(installed_fuzz_clang_versions | head -n 1)
+    if [ -z "$version" ]; then
+        ensure_package_lists
+        for version in $(release_clang_version) $(offered_versions clang- | sort -rn); do
+            package_offered "clang-$version" && package_offered "libclang-rt-$version-dev" && break
+            version=
+        done
+    fi
+    if [ -z "$version" ]; then
+        echo "${0##*/}: fuzzing needs clang-N and libclang-rt-N-dev (its fuzzer and sanitizer" \
+             "runtimes) for one version N; none is installed, and this Debian's package lists" \
+             "offer no such pair$(compgen -G '/var/lib/apt/lists/*_Packages*' >/dev/null ||
+                 echo " (they are empty: apt-get update as root)")" >&2
+        exit 1
+    fi
+    fuzz_clang=clang++-$version
+}
+installed_fuzz_clang_versions() { # newest first
+    local clang
+    for clang in /usr/bin/clang++-*; do
+        [[ ${clang##*-} =~ ^[0-9]+$ ]] && package_installed "libclang-rt-${clang##*-}-dev" &&
+            echo "${clang##*-}"
+    done | sort -rn
+}
+release_clang_version() {
+    LC_ALL=C apt-cache show --no-all-versions clang 2>/dev/null |
+        sed -n 's/^Depends:.*clang-\([0-9][0-9]*\) .*/\1/p' | head -n 1
+}
+offered_versions() { # PREFIX: the N of every package named PREFIX<N> the package lists know
+    apt-cache pkgnames "$1" 2>/dev/null | sed -n "s/^$1\([0-9][0-9]*\)\$/\1/p"
+}
+missing_fuzz_packages() { # after choose_fuzz_clang
+    local version=${fuzz_clang#clang++-} missing=()
+    command -v "$fuzz_clang" >/dev/null || missing+=("clang-$version")
+    package_installed "libclang-rt-$version-dev" || missing+=("libclang-rt-$version-dev")
     echo "${missing[@]}"
 }
 
@@ -69,10 +120,36 @@ missing_64_bit_test_packages() {
         command -v x86_64-w64-mingw32-g++-win32 >/dev/null || echo g++-mingw-w64-x86-64
 }
 
+# Updates the package lists when they are empty (a fresh root, a container): as root only.
+ensure_package_lists() {
+    compgen -G '/var/lib/apt/lists/*_Packages*' >/dev/null && return 0
+    [ "$(id -u)" = 0 ] || return 0
+    echo "Updating the package lists (they are empty)"
+    apt-get update -q >&2
+}
+package_offered() { # NAME: whether the package lists have a version of it to install
+    local candidate
+    candidate=$(LC_ALL=C apt-cache policy "$1" 2>/dev/null | sed -n 's/^ *Candidate: //p')
+    [ -n "$candidate" ] && [ "$candidate" != "(none)" ]
+}
+# What each package is for, said when this release does not offer it.
+package_purpose() {
+    case $1 in
+    g++-mingw-w64-i686) echo "the MinGW-w64 cross-compiler that builds launcher.exe" ;;
+    g++-mingw-w64-x86-64) echo "the 64-bit build of the tests, where 32-bit programs cannot run" ;;
+    wine | wine64 | wine32:i386) echo "Wine, which runs the Windows programs (tests, demo, media-check)" ;;
+    googletest) echo "GoogleTest's sources, for the unit and end-to-end tests" ;;
+    nsis) echo "makensis, which builds the small real product the tests and the demo install" ;;
+    clang-* | libclang-rt-*) echo "native fuzzing (scripts/fuzz and the fuzz test)" ;;
+    *) echo "the scripts" ;;
+    esac
+}
+
 # Installs what is missing with apt when run as root; otherwise says what to install. Takes the
-# function that lists the missing packages.
+# function that lists the missing packages. A package this release does not offer is named, with
+# what it is for, before apt is asked for anything.
 install_missing_packages() {
-    local list=$1 missing i386=
+    local list=$1 missing i386= package unavailable=()
     missing=$($list)
     [ -z "$missing" ] && return 0
     [[ " $missing " != *":i386 "* ]] || i386="dpkg --add-architecture i386 && "
@@ -84,6 +161,14 @@ install_missing_packages() {
     echo "Installing: $missing"
     [ -z "$i386" ] || dpkg --add-architecture i386
     apt-get update -q
+    for package in $missing; do
+        package_offered "$package" || unavailable+=("$package")
+    done
+    for package in ${unavailable[@]+"${unavailable[@]}"}; do
+        echo "${0##*/}: this Debian ($(. /etc/os-release && echo "${PRETTY_NAME:-?}")) offers no" \
+             "package $package, needed for $(package_purpose "$package")" >&2
+    done
+    [ ${#unavailable[@]} = 0 ] || exit 1
     # shellcheck disable=SC2086
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
     missing=$($list)
@@ -95,8 +180,22 @@ install_missing_packages() {
 
 # Everything the scripts need: the packages, then the locale (generated with one of them).
 ensure_tools() {
+    choose_fuzz_clang
     install_missing_packages missing_packages
     ensure_locale
+    find_wine_loaders
+}
+
+# What scripts/package needs (missing_package_tools_packages).
+ensure_package_tools() {
+    install_missing_packages missing_package_tools_packages
+    find_wine_loaders
+}
+
+# What scripts/fuzz needs: the clang chosen and its runtimes.
+ensure_fuzz_tools() {
+    choose_fuzz_clang
+    install_missing_packages missing_fuzz_packages
 }
 
 # What scripts/sign needs: no Wine, NSIS, GoogleTest or locale.
@@ -109,13 +208,31 @@ ensure_release_check_tools() {
     install_missing_packages missing_release_check_packages
 }
 
+# The Wine loaders, found where the installed packages put them (wine32:i386 and wine64; on
+# Debian 12 and 13 both in /usr/lib/wine); these defaults stand while a package is missing.
+wine32_loader=/usr/lib/wine/wine
+wine64_loader=/usr/lib/wine/wine64
+find_wine_loaders() {
+    wine32_loader=$(packaged_program wine32:i386 wine || echo "$wine32_loader")
+    wine64_loader=$(packaged_program wine64 wine64 || echo "$wine64_loader")
+}
+packaged_program() { # PACKAGE NAME: the program NAME the package installed outside the bin folders
+    local file
+    while IFS= read -r file; do
+        if [[ $file == */lib/*$2 && ${file##*/} == "$2" && -f $file && -x $file ]]; then
+            echo "$file"
+            return 0
+        fi
+    done < <(dpkg -L "$1" 2>/dev/null)
+    return 1
+}
+
 # Whether this machine runs 32-bit programs. Some kernels run 64-bit user code only: the kernel
 # refuses to execute the 32-bit Wine loader (exit status 126, exec format error). Asked after
 # ensure_tools, which installs that loader. Any other outcome keeps the usual 32-bit test run.
-wine32_loader=/usr/lib/wine/wine
-wine64_loader=/usr/lib/wine/wine64
 runs_32_bit_programs() {
     local status=0
+    find_wine_loaders
     "$wine32_loader" --version >/dev/null 2>&1 || status=$?
     [ "$status" != 126 ]
 }
