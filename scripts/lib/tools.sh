@@ -96,13 +96,14 @@ choose_fuzz_clang() {
 installed_fuzz_clang_versions() { # newest first
     local clang
     for clang in /usr/bin/clang++-*; do
-        [[ ${clang##*-} =~ ^[0-9]+$ ]] && package_installed "libclang-rt-${clang##*-}-dev" &&
+        if [[ ${clang##*-} =~ ^[0-9]+$ ]] && package_installed "libclang-rt-${clang##*-}-dev"; then
             echo "${clang##*-}"
+        fi
     done | sort -rn
 }
 release_clang_version() {
     LC_ALL=C apt-cache show --no-all-versions clang 2>/dev/null |
-        sed -n 's/^Depends:.*clang-\([0-9][0-9]*\) .*/\1/p' | head -n 1
+        sed -n 's/^Depends:.*clang-\([0-9][0-9]*\) .*/\1/p' | head -n 1 || true
 }
 offered_versions() { # PREFIX: the N of every package named PREFIX<N> the package lists know
     apt-cache pkgnames "$1" 2>/dev/null | sed -n "s/^$1\([0-9][0-9]*\)\$/\1/p"
