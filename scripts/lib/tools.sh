@@ -53,12 +53,27 @@ missing_wine_packages() {
     echo "${missing[@]}"
 }
 
-# Everything: the release packages and Wine, then those of the tests, the demo and the benchmarks.
-missing_packages() {
+# What building everything needs (scripts/build): the release packages, GoogleTest and NSIS.
+missing_build_packages() {
     local missing=()
-    read -ra missing <<<"$(missing_package_tools_packages)"
+    read -ra missing <<<"$(missing_release_packages)"
     [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
     command -v makensis >/dev/null || missing+=(nsis)
+    echo "${missing[@]}"
+}
+
+# What scripts/demo needs: the build's packages and Wine.
+missing_demo_packages() {
+    local missing=()
+    read -ra missing <<<"$(missing_build_packages)"
+    read -ra missing <<<"${missing[*]} $(missing_wine_packages)"
+    echo "${missing[@]}"
+}
+
+# Everything: the demo's packages, then those of the tests (the benchmarks need no more).
+missing_packages() {
+    local missing=()
+    read -ra missing <<<"$(missing_demo_packages)"
     # The Japanese locale gives Wine a double-byte ANSI code page (932).
     package_installed locales || missing+=(locales)
     command -v xmllint >/dev/null || missing+=(libxml2-utils)
@@ -179,11 +194,22 @@ install_missing_packages() {
     fi
 }
 
-# Everything the scripts need: the packages, then the locale (generated with one of them).
+# Everything scripts/test needs: the packages, then the locale (generated with one of them).
 ensure_tools() {
     choose_fuzz_clang
     install_missing_packages missing_packages
     ensure_locale
+    find_wine_loaders
+}
+
+# What scripts/build needs: no Wine, fuzzer or locale.
+ensure_build_tools() {
+    install_missing_packages missing_build_packages
+}
+
+# What scripts/demo needs: no fuzzer or Japanese locale.
+ensure_demo_tools() {
+    install_missing_packages missing_demo_packages
     find_wine_loaders
 }
 
