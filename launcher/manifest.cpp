@@ -1,5 +1,7 @@
 #include "manifest.h"
 
+#include "paths.h"
+
 namespace launcher {
 
 namespace {
@@ -87,7 +89,9 @@ bool SplitName(std::string name, ManifestEntry &entry) {
             if (component.empty() || component == "." || component == "..")
                 return false; // also a leading separator (a root or a server) and a trailing one
             std::wstring wide;
-            if (!DecodeUtf8(component, wide))
+            // A name the ordinary path rules read as another (a device, or one whose trailing
+            // dot or blank they drop) would reach one thing here and another in the installer.
+            if (!DecodeUtf8(component, wide) || MeansAnotherThingWithoutExactForm(wide))
                 return false;
             entry.components.push_back(wide);
             entry.name += (entry.name.empty() ? "" : "/") + component;

@@ -9,7 +9,8 @@
 // relative to the launcher's folder, in UTF-8, with "/" or "\" between its components and an
 // optional leading "./". Anything else is refused: a line of another form, an escaped name (a
 // line starting with "\"), a name that is absolute, names a drive, a server or an alternate data
-// stream (":"), holds an empty, "." or ".." component or a character Windows does not allow in a
+// stream (":"), holds an empty, "." or ".." component, a component that is a device name
+// (AUX, con.txt, ...) or ends in a dot or a blank, or a character Windows does not allow in a
 // name, or is not UTF-8; a manifest over 1 MiB, one that lists itself and one that does not list
 // data.exe.
 

@@ -23,4 +23,19 @@ std::wstring Quoted(const std::wstring &text);
 // entry listed. Only for file-system calls: command lines and output show the plain path.
 std::wstring ExactPath(const std::wstring &fullPath);
 
+// True when the name means a device to the platform's ordinary path rules, whatever follows it:
+// CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9, COM and LPT with a superscript 1, 2 or 3, CONIN$ and
+// CONOUT$, in any case, alone or before a dot, also with blanks before the dot ("nul .txt").
+bool IsDeviceName(const std::wstring &name);
+
+// True when the ordinary path rules would read the name as another one: it ends in a dot or a
+// blank (dropped), or it names a device.
+bool MeansAnotherThingWithoutExactForm(const std::wstring &name);
+
+// The plain form of a "\\?\" path ("\\?\C:\x" as "C:\x", "\\?\UNC\s\x" as "\\s\x")
+// when the ordinary path rules read it as the same entry: shorter than the classic path limit,
+// and no component that means another thing without the exact form. Otherwise, and for any
+// other form, the path as it is.
+std::wstring PlainFormOf(const std::wstring &exactPath);
+
 } // namespace launcher

@@ -214,7 +214,16 @@ TEST(Rules, Manifests) {
         {installer + hash.substr(1) + "g  x\n", {}},        // not hex
         {installer + hash + "\tx\n", {}},
         {installer + hash + "  \n", {}}, // no name
+        // Names the ordinary path rules read as a device or as another name are refused; names
+        // that only begin like a device are plain.
+        {installer + hash + "  auxiliary.cab\n" + hash + "  console.txt\n" + hash + "  com10.dat\n",
+         {"data.exe", "auxiliary.cab", "console.txt", "com10.dat"}},
     };
+    for (const char *name : {"AUX", "Disk1/aux.cab", "con.txt", "nul .txt", "COM0", "lpt9.x.y",
+                             "COM\xC2\xB9", "lpt\xC2\xB3.cab", "CONIN$", "conout$.log", "PRN/x",
+                             "setup.iss.", "setup.iss ", "Disk1./x", "Disk1 /x"})
+        EXPECT_EQ(ParseManifest(installer + hash + "  " + name + "\n").error, kErrorInvalidData)
+            << name;
     for (const auto &row : rows) {
         const Manifest manifest = ParseManifest(row.text);
         std::vector<std::string> names;
@@ -241,4 +250,12 @@ TEST(Rules, FoldersAndJoinedPaths) {
               L"\"D:\\data.exe\" -s -f1\"D:\\setup.iss\"");
     EXPECT_EQ(ExactPath(L"\\\\server\\share\\data.exe"), L"\\\\?\\UNC\\server\\share\\data.exe");
     EXPECT_EQ(ExactPath(L"D:\\data.exe"), L"\\\\?\\D:\\data.exe");
+    // The held installer is started by its plain path only where that names the same file.
+    EXPECT_EQ(PlainFormOf(L"\\\\?\\D:\\Média 2\\data.exe"), L"D:\\Média 2\\data.exe");
+    EXPECT_EQ(PlainFormOf(L"\\\\?\\UNC\\server\\share\\data.exe"), L"\\\\server\\share\\data.exe");
+    for (const std::wstring &exact : std::vector<std::wstring>{
+             L"\\\\?\\D:\\media.\\data.exe", L"\\\\?\\D:\\COM1\\data.exe",
+             L"\\\\?\\D:\\m \\data.exe", L"\\\\?\\D:\\..\\data.exe", L"\\\\?\\Volume{1}\\data.exe",
+             L"\\\\?\\D:\\" + std::wstring(260, L'x') + L"\\data.exe"})
+        EXPECT_EQ(PlainFormOf(exact), exact);
 }
