@@ -5,17 +5,20 @@
 #include <windows.h>
 
 #include "commands.h"
-#include "platform/handle_owner.h"
+#include "preflight.h"
 
 namespace launcher {
 
 // Starts the product installer that ships beside the launcher and waits until it has ended: in
 // silent mode for every process it starts too, since a silent installer may hand its work over
 // and exit early; in interactive mode for the installer alone, since a person may start the
-// product from its last page. Returns the installer's exit code, or the error that kept it from
-// starting (never 0). `checkedInstaller` (data.exe, held since it was checked) is let go once
-// the installer has started, or has failed to.
-DWORD RunInstallerStage(LaunchMode mode, const std::wstring &launcherFolder,
-                        platform::CloseHandleOwner checkedInstaller);
+// product from its last page. The program started is the data.exe that was checked and is held,
+// wherever the links along the launcher's folder point by now: it is started by the path the
+// platform reaches the held file by (where the platform can say, Vista and later), while its
+// command line names it as always. The media stays held until the wait has ended, also when the
+// installer cannot be started: a self-extracting installer re-reads its own file, and an
+// installer reads its cabinet files, long after it has started. Returns the installer's exit
+// code, or the error that kept it from starting (never 0).
+DWORD RunInstallerStage(LaunchMode mode, const std::wstring &launcherFolder, CheckedMedia media);
 
 } // namespace launcher

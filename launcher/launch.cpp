@@ -28,7 +28,7 @@ DWORD RunLaunchSequence(const LaunchSequence &sequence,
     // Without a drive prefix every system path would be relative to the current directory.
     if (drivePrefix)
         RunRemovalStage(*drivePrefix, sequence, launcherFolder.path);
-    return RunInstallerStage(sequence.mode, launcherFolder.path, std::move(checked.installer));
+    return RunInstallerStage(sequence.mode, launcherFolder.path, std::move(checked));
 }
 
 } // namespace

@@ -58,18 +58,22 @@ ManifestFile ReadManifestFile(const std::wstring &exactPath) {
     return {kNoError, bytes};
 }
 
+// Hashes a listed file through the handle that then holds it: what was hashed is what stays.
 ErrorCode CheckListedFile(const std::wstring &launcherFolder, const ManifestEntry &entry,
                           const platform::OpenedFile &installer,
-                          const platform::Sha256Hasher &hasher) {
+                          const platform::Sha256Hasher &hasher,
+                          std::vector<platform::CloseHandleOwner> &held) {
     Sha256Digest digest{};
     ErrorCode error;
-    if (NamesInstaller(entry)) { // the very bytes that will be started
+    if (NamesInstaller(entry)) { // the very bytes that will be started, held already
         error = hasher.HashFile(installer.handle.Get(), installer.size, digest);
     } else {
-        const platform::OpenedFile file =
+        platform::OpenedFile file =
             platform::OpenForReading(ExactPath(JoinPath(launcherFolder, RelativePath(entry))));
         error =
             file.error != 0 ? file.error : hasher.HashFile(file.handle.Get(), file.size, digest);
+        if (file.error == 0)
+            held.push_back(std::move(file.handle));
     }
     if (error != kNoError)
         return error;
@@ -78,7 +82,8 @@ ErrorCode CheckListedFile(const std::wstring &launcherFolder, const ManifestEntr
 
 // Every file the manifest lists, when there is one, has the SHA-256 it lists.
 ErrorCode CheckManifest(const std::wstring &launcherFolder, const platform::OpenedFile &installer,
-                        const std::optional<std::wstring> &systemDirectory, Checks &checks) {
+                        const std::optional<std::wstring> &systemDirectory, Checks &checks,
+                        std::vector<platform::CloseHandleOwner> &held) {
     const ManifestFile file = ReadManifestFile(ExactPath(JoinPath(launcherFolder, kManifestName)));
     if (file.error != kNoError || !file.bytes)
         return checks.Tell(CheckStep::Manifest, kManifestName,
@@ -93,7 +98,7 @@ ErrorCode CheckManifest(const std::wstring &launcherFolder, const platform::Open
     for (const ManifestEntry &entry : manifest.entries) {
         const ErrorCode error =
             checks.Tell(CheckStep::ListedFile, RelativePath(entry), true,
-                        CheckListedFile(launcherFolder, entry, installer, hasher));
+                        CheckListedFile(launcherFolder, entry, installer, hasher, held));
         if (error != kNoError)
             return error;
     }
@@ -137,7 +142,8 @@ CheckedMedia CheckBeforeChanges(const std::wstring &launcherFolder,
     checked.error = checks.Tell(CheckStep::Installer, kInstallerName, true, installer.error);
     if (checked.error != kNoError)
         return checked;
-    checked.error = CheckManifest(launcherFolder, installer, conditions.systemDirectory, checks);
+    checked.error = CheckManifest(launcherFolder, installer, conditions.systemDirectory, checks,
+                                  checked.listedFiles);
     if (checked.error != kNoError)
         return checked;
     checked.error = CheckProgram(installerPath, installer, conditions, checks);

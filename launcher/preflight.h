@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -41,11 +42,15 @@ class CheckListener {
                          ErrorCode error) = 0;
 };
 
+// The media as it was checked, held: data.exe from its first check, and every other file the
+// manifest lists from its own check, each open for reading and sharing read access alone. While
+// they are held no program can write, replace, rename or delete them (and, on Windows, rename a
+// folder above them), so the uninstaller, the installer and anything else that runs meanwhile
+// read exactly the bytes that were checked. Held until the installer's wait has ended.
 struct CheckedMedia {
     ErrorCode error = kNoError;
-    // data.exe as it was checked, held open until the installer has started: meanwhile no one
-    // may write, replace, rename or delete it, so the installer started is the one checked.
     platform::CloseHandleOwner installer;
+    std::vector<platform::CloseHandleOwner> listedFiles; // data.exe not again
 };
 
 // Everything the new installation needs, checked before anything changes: an earlier

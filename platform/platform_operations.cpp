@@ -222,6 +222,23 @@ DWORD ReadWhole(HANDLE file, std::uint64_t size,
     return 0;
 }
 
+std::wstring FinalPathOf(HANDLE file) {
+    using FinalPathNameByHandle =
+        DWORD(WINAPI *)(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
+    const auto ask = KernelFunction<FinalPathNameByHandle>("GetFinalPathNameByHandleW");
+    if (ask == nullptr)
+        return {};
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) { // FILE_NAME_NORMALIZED | VOLUME_NAME_DOS
+        const DWORD length = ask(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
+        if (length == 0 || length > kLongestPlatformPath)
+            return {};
+        if (length < buffer.size())
+            return std::wstring(buffer.data(), length);
+        buffer.resize(length + 1); // the size it needs
+    }
+}
+
 launcher::BinaryTypeAnswer BinaryType(const std::wstring &path) {
     DWORD type = 0;
     if (!GetBinaryTypeW(path.c_str(), &type))
@@ -273,7 +290,8 @@ bool RemoveFolder(const std::wstring &path) {
     return RemoveDirectoryW(path.c_str()) != FALSE;
 }
 
-StartedProcess StartProcess(const std::wstring &commandLine, WaitScope scope) {
+StartedProcess StartProcess(const std::wstring &commandLine, WaitScope scope,
+                            const std::wstring &application) {
     // The platform may write into the command line it is given, so it gets a private copy.
     std::vector<wchar_t> writableCommand(commandLine.begin(), commandLine.end());
     writableCommand.push_back(L'\0');
@@ -283,8 +301,9 @@ StartedProcess StartProcess(const std::wstring &commandLine, WaitScope scope) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     StartedProcess started;
-    if (!CreateProcessW(nullptr, writableCommand.data(), nullptr, nullptr, FALSE,
-                        tree ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &info)) {
+    if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), writableCommand.data(),
+                        nullptr, nullptr, FALSE, tree ? CREATE_SUSPENDED : 0, nullptr, nullptr,
+                        &startup, &info)) {
         started.startError = ErrorOr(GetLastError(), ERROR_GEN_FAILURE);
         return started;
     }

@@ -75,6 +75,10 @@ DWORD ReadAt(HANDLE file, std::uint64_t offset, void *buffer, std::size_t size);
 DWORD ReadWhole(HANDLE file, std::uint64_t size,
                 const std::function<void(const unsigned char *bytes, std::size_t size)> &consume);
 
+// The path the platform reaches an open file by, links and junctions along it resolved, in the
+// "\\?\" form; empty where the platform cannot say (before Vista) or the call fails.
+std::wstring FinalPathOf(HANDLE file);
+
 // The platform's own answer to what kind of program a file is.
 launcher::BinaryTypeAnswer BinaryType(const std::wstring &path);
 
@@ -110,11 +114,13 @@ struct StartedProcess {
     bool Started() const { return process.IsOpen(); }
 };
 
-// Starts a command line with no application name. For a process tree the process starts
-// suspended and is resumed once it is in a job of its own; when no job can be had, only the
-// process itself will be waited for. The job only watches: it sets no limit, lets a process
-// that asks to leave it go, and ends no process when the launcher ends.
-StartedProcess StartProcess(const std::wstring &commandLine, WaitScope scope);
+// Starts a command line: the program is the file `application` names when it names one, else the
+// command line's first token. For a process tree the process starts suspended and is resumed
+// once it is in a job of its own; when no job can be had, only the process itself will be
+// waited for. The job only watches: it sets no limit, lets a process that asks to leave it go,
+// and ends no process when the launcher ends.
+StartedProcess StartProcess(const std::wstring &commandLine, WaitScope scope,
+                            const std::wstring &application = {});
 
 // Waits with no time limit (for the whole tree when one is watched) and returns the started
 // process's own exit code.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "platform/file_digest.h"
 #include "platform/handle_owner.h"
@@ -181,6 +182,23 @@ LauncherRun RunLauncher(const std::string &launcher, const std::string &argument
     return {outcome.exitCode, outcome.standardOutput, Records(), silent};
 }
 
+// Every attempt of a tampering stand-in failed, and each file it tried holds what was shipped.
+void CheckMediaUntouched(const LauncherRun &) {
+    const std::map<std::string, std::string> shipped = {
+        {"data.exe", ReadFile(OwnFolder() + "\\stand_in.exe")},
+        {"data1.cab", "payload"},
+        {"setup.iss", "setup response\r\n"}};
+    const std::vector<std::string> files = SplitFields(ReadFile(kReport + ".tamper"), '\n');
+    EXPECT_FALSE(files.empty());
+    for (const std::string &file : files) {
+        const std::vector<std::string> fields = SplitFields(file, ' '); // the path, then errors
+        ASSERT_EQ(fields.size(), 6u) << file;
+        for (std::size_t i = 1; i < fields.size(); ++i)
+            EXPECT_NE(fields[i], "0") << "write, copy over, replace, rename away, delete: " << file;
+        EXPECT_EQ(ReadFile(fields[0]), shipped.at(fields[0].substr(fields[0].rfind('\\') + 1)));
+    }
+}
+
 enum class Removal { None, Started, StartFailed };
 enum class Left { Nothing, Something, Either }; // of the information folder after the run
 
@@ -196,6 +214,7 @@ struct Row {
     const char *interactiveArguments = ""; // after the quoted launcher path
     const char *silentArguments = " /s";
     DWORD silentRefusal = 0; // the silent run is refused with this error, and changes nothing
+    const char *installerModule = nullptr; // the file started, when not data.exe in the folder
 };
 
 // What a run of the row in the mode is expected to do.
@@ -240,7 +259,7 @@ void CheckRun(const Row &row, const std::string &folder, const LauncherRun &run,
     const std::string path = folder + "\\"; // one separator, also after a drive root
     if (row.installerRuns)
         expected.push_back(
-            {folder + "\\data.exe",
+            {row.installerModule != nullptr ? row.installerModule : folder + "\\data.exe",
              "\"" + path + "data.exe\"" + (run.silent ? " -s -f1\"" + path + "setup.iss\"" : ""),
              ExpectedOutput(row, run.silent)});
     for (const Record &record : run.records)
@@ -380,6 +399,9 @@ const Row kRows[] = {
     {"installer-for-the-native-subsystem",
      [](std::string &folder) { UpgradeToPatched(folder, 68, 1); }, "", Removal::None, false,
      ERROR_BAD_EXE_FORMAT, Left::Something},
+    // Headers that pass but an image the platform refuses (no size): its answer counts.
+    {"installer-the-platform-refuses", [](std::string &folder) { UpgradeToPatched(folder, 56, 0); },
+     "", Removal::None, false, ERROR_BAD_EXE_FORMAT, Left::Something},
     // The checks cannot see every flaw: a section alignment below the file alignment passes them
     // all (the headers are whole and the platform calls it a program), and only the loader
     // refuses it. The earlier installation is gone by then; the start's error is the result.
@@ -409,23 +431,44 @@ const Row kRows[] = {
          RemoveAll(folder + "\\Disk1\\data1.cab");
      },
      "", Removal::None, false, ERROR_FILE_NOT_FOUND, Left::Something},
-    {"listed-file-changed",
+    // Every digit of a digest counts: the last one differs here.
+    {"listed-digest-that-differs-in-its-last-digit",
      [](std::string &folder) {
          UpgradeWithManifest(folder, ManifestForm::PowerShell);
-         WriteFile(folder + "\\Disk1\\data1.cab", "damaged");
+         std::string manifest = ReadFile(folder + "\\SHA256SUMS");
+         char &last = manifest[manifest.find("  Disk1") - 1];
+         last = last == '0' ? '1' : '0';
+         WriteFile(folder + "\\SHA256SUMS", manifest);
      },
      "", Removal::None, false, ERROR_CRC, Left::Something},
-    // While the uninstaller runs, data.exe cannot be written, overwritten, replaced, renamed or
-    // deleted: the installer started is the one checked.
-    {"uninstaller-that-tampers-with-the-installer", Upgrade,
-     "TAMPER_setup=C:\\ship\\product\\data.exe", Removal::Started, true, 0, Left::Nothing,
-     [](const LauncherRun &) {
-         const std::vector<std::string> errors = SplitFields(ReadFile(kReport + ".tamper"), ' ');
-         EXPECT_EQ(errors.size(), 5u);
-         for (const std::string &error : errors)
-             EXPECT_NE(error, "0") << "write, copy over, replace, rename, delete";
-         EXPECT_EQ(ReadFile(kProduct + "\\data.exe"), ReadFile(OwnFolder() + "\\stand_in.exe"));
-     }},
+    // The media is held from its checks until the installer's wait has ended: while the
+    // uninstaller runs no listed file can be written, overwritten, replaced, renamed away or
+    // deleted, and neither can data.exe while the installer itself runs, manifest or not. Every
+    // program reads the bytes that were checked.
+    {"uninstaller-that-tampers-with-the-media",
+     [](std::string &folder) { UpgradeWithManifest(folder, ManifestForm::Sha256sum); },
+     "TAMPER_setup=C:\\ship\\product\\data.exe|C:\\ship\\product\\Disk1\\data1.cab|"
+     "C:\\ship\\product\\setup.iss",
+     Removal::Started, true, 0, Left::Nothing, CheckMediaUntouched},
+    {"installer-that-tampers-with-itself", ShipOnly, "TAMPER_data=C:\\ship\\product\\data.exe",
+     Removal::None, true, 0, Left::Nothing, CheckMediaUntouched},
+    {"installer-that-tampers-with-itself-and-its-listed-media",
+     [](std::string &folder) { UpgradeWithManifest(folder, ManifestForm::PowerShell); },
+     "TAMPER_data=C:\\ship\\product\\data.exe|C:\\ship\\product\\Disk1\\data1.cab",
+     Removal::Started, true, 0, Left::Nothing, CheckMediaUntouched},
+    // The launcher's folder is reached through a link (a junction on Windows) that the uninstaller
+    // points at other media: the data.exe started is still the one checked and held, by the path
+    // the platform reaches it by. The command line names it as always.
+    {"launcher-folder-through-a-link-pointed-elsewhere-meanwhile",
+     [](std::string &folder) {
+         std::string other = "C:\\ship\\other", checked = "C:\\ship\\checked";
+         Upgrade(other);
+         UpgradeWithManifest(checked, ManifestForm::Sha256sum);
+         MakeUnixLink(checked, kProduct);
+         folder = kProduct;
+     },
+     "RELINK_setup=C:\\ship\\product|C:\\ship\\other", Removal::Started, true, 0, Left::Nothing,
+     nullptr, "", " /s", 0, "C:\\ship\\checked\\data.exe"},
     // Libraries named like system ones beside the launcher are never loaded, though Wine is told
     // to prefer them to its own (tests/CMakeLists.txt); the installer, which loads one by its
     // bare name, shows that the planted ones are found there.
@@ -625,8 +668,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(kRows),
                          });
 
 // Media the launcher refuses before anything changes, each with its code, in a silent run with an
-// earlier installation present: malformed manifests of every kind (13) and a data.exe another
-// program is still writing (32). media-check says the same. Nothing starts, nothing changes.
+// earlier installation present: malformed manifests of every kind, a folder among them (13), and a
+// data.exe another program is still writing (32). media-check says the same. Nothing starts,
+// nothing changes.
 TEST_F(EndToEnd, RefusedMediaChangeNothing) {
     const std::string hash(64, 'a');
     const std::string listed = hash + "  data.exe\n";
@@ -641,6 +685,9 @@ TEST_F(EndToEnd, RefusedMediaChangeNothing) {
         {"no data.exe", hash + "  setup.iss\n", ERROR_INVALID_DATA},
         {"itself", listed + hash + "  SHA256SUMS\n", ERROR_INVALID_DATA},
         {"over 1 MiB", listed + std::string(1024 * 1024, '\n'), ERROR_INVALID_DATA},
+        // Taken for no manifest, a folder would turn the checks off.
+        {"a folder", "folder", ERROR_INVALID_DATA},
+        {"a device name", listed + hash + "  Disk1/aux.cab\n", ERROR_INVALID_DATA},
         {"data.exe held open for writing", "", ERROR_SHARING_VIOLATION},
     };
     for (const auto &row : rows) {
@@ -648,7 +695,9 @@ TEST_F(EndToEnd, RefusedMediaChangeNothing) {
         SetUp();
         std::string folder = kProduct;
         Upgrade(folder);
-        if (!row.manifest.empty())
+        if (row.manifest == "folder")
+            MakeFolders(folder + "\\SHA256SUMS");
+        else if (!row.manifest.empty())
             WriteFile(folder + "\\SHA256SUMS", row.manifest);
         const std::string earlierInstallation = Listing(kInformationRoot);
         // Another program writing data.exe shares no more than reading with the launcher.
@@ -671,7 +720,9 @@ TEST_F(EndToEnd, UpgradesARealProduct) {
     EXPECT_EQ(RunLauncher(kProduct + "\\launcher.exe", " /s", true).exitCode, 0u);
     EXPECT_EQ(ReadFile(product), "version 1\r\n");
 
+    // Version 2's whole media is listed and held until its installer has ended.
     CopyTo(OwnFolder() + "\\product-2.exe", kProduct + "\\data.exe");
+    WriteManifest(kProduct, {"data.exe", "setup.iss", "uninstall.iss"}, ManifestForm::Sha256sum);
     EXPECT_EQ(RunLauncher(kProduct + "\\launcher.exe", " /s", true).exitCode, 0u);
     EXPECT_EQ(ReadFile(product), "version 2\r\n");
     EXPECT_EQ(ReadFile(kHistory),

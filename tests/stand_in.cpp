@@ -9,10 +9,11 @@
 // temporary folder that waits that long before it reports, and exits at once;
 // STAND_IN_BREAKAWAY_<name> starts a copy that asks to leave its parent's job and reports only
 // once data.exe has reported (or after 5 s), so the order of reports tells whether it was waited
-// for. STAND_IN_TAMPER_<name> names a file it then tries to write, overwrite, replace, rename and
-// delete, as a media copy still in progress would; it writes each attempt's error (0: done) to
-// the report file's name with ".tamper" added. STAND_IN_LOAD_<name> names a library it loads by
-// its bare name, as a program that trusts the search order would.
+// for. STAND_IN_TAMPER_<name> names files ("|" between them) it then tries to write, overwrite,
+// replace, rename away and delete; it writes a line a file, its path and each attempt's error
+// (0: done), to the report file's name with ".tamper" added. STAND_IN_RELINK_<name> ("LINK|TARGET")
+// points a link at other media, as a junction can be. STAND_IN_LOAD_<name> names a library it loads
+// by its bare name, as a program that trusts the search order would.
 
 #include <cstdio>
 #include <cstdlib>
@@ -66,10 +67,12 @@ void HandOver(const std::wstring &module, const std::string &name, const char *s
     const platform::CloseHandleOwner started(process.hProcess), thread(process.hThread);
 }
 
-// Every way another program could change a file; the errors, space-separated.
-std::string Tamper(const std::wstring &module, const std::wstring &file) {
-    const std::wstring replacement = file + L".replacement";
-    CopyFileW(module.c_str(), replacement.c_str(), FALSE);
+// Every way another program could change a file, as a media copy still in progress or a program
+// that swaps it would: write it, copy over it, replace it, rename it away and put another in its
+// place, delete it. The errors, space-separated (0: done).
+std::string Tamper(const std::string &path) {
+    const std::wstring file = Exact(path), replacement = Exact(path + ".replacement");
+    WriteFile(path + ".replacement", "replaced");
     const platform::CloseHandleOwner written(CreateFileW(file.c_str(), GENERIC_WRITE,
                                                          FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                          nullptr, OPEN_EXISTING, 0, nullptr));
@@ -77,7 +80,8 @@ std::string Tamper(const std::wstring &module, const std::wstring &file) {
     for (const bool done :
          {CopyFileW(replacement.c_str(), file.c_str(), FALSE) != FALSE,
           MoveFileExW(replacement.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE,
-          MoveFileExW(file.c_str(), (file + L".moved").c_str(), 0) != FALSE,
+          MoveFileExW(file.c_str(), Exact(path + ".moved").c_str(), 0) != FALSE &&
+              CopyFileW(replacement.c_str(), file.c_str(), TRUE) != FALSE,
           DeleteFileW(file.c_str()) != FALSE})
         errors += " " + std::to_string(done ? 0 : GetLastError());
     DeleteFileW(replacement.c_str());
@@ -103,9 +107,15 @@ int main() {
     const std::string library = Environment("STAND_IN_LOAD_" + name);
     if (!library.empty())
         LoadLibraryW(Wide(library).c_str());
-    const std::string tampered = Environment("STAND_IN_TAMPER_" + name);
-    if (!tampered.empty())
-        WriteFile(Environment("STAND_IN_REPORT") + ".tamper", Tamper(module, Exact(tampered)));
+    std::string tamperings;
+    for (const std::string &tampered : SplitFields(Environment("STAND_IN_TAMPER_" + name), '|'))
+        tamperings += tampered + " " + Tamper(tampered) + "\n";
+    if (!tamperings.empty())
+        WriteFile(Environment("STAND_IN_REPORT") + ".tamper", tamperings);
+    const std::vector<std::string> relink =
+        SplitFields(Environment("STAND_IN_RELINK_" + name), '|');
+    if (relink.size() == 2)
+        RepointUnixLink(relink[1], relink[0]);
     Sleep(std::strtoul(delay.c_str(), nullptr, 10));
     if (!after.empty())
         ContentOnceItHolds(Environment("STAND_IN_REPORT"), after);

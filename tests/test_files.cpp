@@ -22,11 +22,25 @@ std::string UnixPath(std::string path) {
 
 // Wine splits a Unix program's arguments by the Windows rules (double quotes group) and does
 // not let a Windows process wait for it: its effect is awaited instead, for up to 30 seconds.
-void RunUnixCommand(const std::string &commandLine, const std::string &path, bool present) {
+template <typename Done> void RunUnixCommand(const std::string &commandLine, const Done &done) {
     RunProcess(commandLine, "C:\\", "C:\\unix-command-output.txt");
-    for (int attempt = 0; attempt < 3000 && Exists(path) != present; ++attempt)
+    for (int attempt = 0; attempt < 3000 && !done(); ++attempt)
         Sleep(10);
-    Require(Exists(path) == present, commandLine);
+    Require(done(), commandLine);
+}
+
+void RunUnixCommand(const std::string &commandLine, const std::string &path, bool present) {
+    RunUnixCommand(commandLine, [&] { return Exists(path) == present; });
+}
+
+// The path Windows reaches the entry by, links resolved.
+std::wstring FinalPath(const std::string &path) {
+    const CloseHandleOwner entry(CreateFileW(Exact(path).c_str(), 0, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    wchar_t resolved[MAX_PATH] = {};
+    return entry.IsOpen() ? std::wstring(resolved, GetFinalPathNameByHandleW(entry.Get(), resolved,
+                                                                             MAX_PATH, 0))
+                          : std::wstring();
 }
 
 } // namespace
@@ -109,6 +123,11 @@ void MakeUnixLink(const std::string &target, const std::string &link) {
     RunUnixCommand("/bin/ln -s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"", link,
                    true);
     Require(Attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT, "not a link: " + link);
+}
+
+void RepointUnixLink(const std::string &target, const std::string &link) {
+    RunUnixCommand("/bin/ln -sfn \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"",
+                   [&] { return FinalPath(link) == Exact(target); });
 }
 
 std::vector<std::string> SplitFields(const std::string &text, char separator) {

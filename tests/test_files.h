@@ -32,6 +32,8 @@ void RemoveAll(const std::string &path);
 
 // Makes `link` a Unix symbolic link to `target`; Wine shows it as a directory link.
 void MakeUnixLink(const std::string &target, const std::string &link);
+// Points that link at another target, and waits until Windows reaches the target through it.
+void RepointUnixLink(const std::string &target, const std::string &link);
 
 std::vector<std::string> SplitFields(const std::string &text, char separator);
 
