@@ -6,10 +6,13 @@
 // Checks for a silent run (--interactive: an interactive one) on this Windows, or on the kind
 // named. Prints one line per check and a verdict (in UTF-16 to a console, else in UTF-8, so that
 // any folder's name reads as it is), and exits with the code the launcher would
-// exit with before anything changes: 0 when it would go on. Wrong usage: 87
-// (ERROR_INVALID_PARAMETER).
+// exit with before anything changes: 0 when it would go on. With a SHA256SUMS it then names
+// every file the manifest does not list: the launcher never checks those. Wrong usage: 87
+// (ERROR_INVALID_PARAMETER); a FOLDER that does not exist or is no folder: 3
+// (ERROR_PATH_NOT_FOUND), with nothing checked.
 
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include <windows.h>
@@ -20,12 +23,14 @@
 #include "platform/platform_operations.h"
 #include "platform/report_output.h"
 #include "preflight.h"
+#include "unlisted_files.h"
 
 using namespace launcher;
 
 namespace {
 
-constexpr int kUsageError = 87; // ERROR_INVALID_PARAMETER
+constexpr int kUsageError = 87;  // ERROR_INVALID_PARAMETER
+constexpr int kNoSuchFolder = 3; // ERROR_PATH_NOT_FOUND
 
 std::wstring Describe(ErrorCode error) {
     switch (error) {
@@ -64,6 +69,7 @@ class PrintingListener : public CheckListener {
                  ErrorCode error) override {
         const std::wstring result =
             error == kNoError ? L"yes" : L"no: " + Describe(error) + L" (" + Number(error) + L")";
+        Remember(step, subject, applies, error);
         switch (step) {
         case CheckStep::Installer:
             Print(subject + L" is there as a file: " + result);
@@ -90,7 +96,53 @@ class PrintingListener : public CheckListener {
     }
 
     static void Print(const std::wstring &line) { platform::WriteReportLine(line); }
+
+    // Only a manifest that was read and whose every listed file was checked tells which files
+    // it leaves out: after a failure the files it lists further on were never told.
+    bool KnowsEveryListedFile() const { return manifestAccepted_ && !listedFileFailed_; }
+    const std::set<std::wstring> &ListedKeys() const { return listedKeys_; }
+
+  private:
+    void Remember(CheckStep step, const std::wstring &subject, bool applies, ErrorCode error) {
+        if (step == CheckStep::Manifest)
+            manifestAccepted_ = applies && error == kNoError;
+        if (step == CheckStep::ListedFile) {
+            listedKeys_.insert(NameKey(subject));
+            listedFileFailed_ = listedFileFailed_ || error != kNoError;
+        }
+    }
+
+    bool manifestAccepted_ = false;
+    bool listedFileFailed_ = false;
+    std::set<std::wstring> listedKeys_; // relative paths with "\", as NameKey gives them
 };
+
+// True when the folder can be checked; otherwise says why. The launcher's own folder always can.
+bool IsFolderToCheck(const std::wstring &folder) {
+    const DWORD attributes = platform::ReadAttributes(ExactPath(folder));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
+            error != ERROR_BAD_NETPATH && error != ERROR_BAD_NET_NAME)
+            return true; // there but unreadable: the checks tell that error
+        PrintingListener::Print(L"media-check: " + folder + L" does not exist");
+    } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        PrintingListener::Print(L"media-check: " + folder + L" is a file, not a folder");
+    } else {
+        return true;
+    }
+    PrintingListener::Print(L"verdict: nothing checked: no folder there (exit code 3)");
+    return false;
+}
+
+void PrintUnlistedFiles(const std::wstring &folder, const std::set<std::wstring> &listedKeys) {
+    for (const UnlistedEntry &entry : FindUnlistedFiles(folder, listedKeys))
+        PrintingListener::Print(
+            entry.listError == 0
+                ? L"  " + entry.relativePath + L": not listed, not checked"
+                : L"  " + (entry.relativePath.empty() ? folder : entry.relativePath) +
+                      L": cannot be listed (" + Number(entry.listError) + L"), not checked");
+}
 
 struct Request {
     bool valid = false;
@@ -134,6 +186,8 @@ int wmain(int argc, wchar_t **argv) {
         std::fputs("media-check: the folder's full path cannot be formed\n", stderr);
         return kUsageError;
     }
+    if (!IsFolderToCheck(folder))
+        return kNoSuchFolder;
     const std::optional<std::wstring> systemDirectory = platform::ReadSystemDirectory();
     const std::optional<std::wstring> drivePrefix = SystemDrivePrefix(systemDirectory);
     CheckConditions &conditions = request.conditions;
@@ -148,6 +202,8 @@ int wmain(int argc, wchar_t **argv) {
         (request.named64Bit ? L"" : L" (this one)"));
     PrintingListener listener;
     const CheckedMedia checked = CheckBeforeChanges(folder, conditions, &listener);
+    if (listener.KnowsEveryListedFile())
+        PrintUnlistedFiles(folder, listener.ListedKeys());
     PrintingListener::Print(
         checked.error == kNoError
             ? std::wstring(L"verdict: the launcher would go on (exit code 0)")
