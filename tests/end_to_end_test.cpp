@@ -315,7 +315,7 @@ class EndToEnd : public ::testing::TestWithParam<Row> {
         outsideMade = false;
         for (const std::string &name :
              SplitFields("EXIT_data EXIT_setup HANDOVER_data HANDOVER_setup BREAKAWAY_setup "
-                         "TAMPER_setup AWAIT",
+                         "TAMPER_setup TAMPER_data RELINK_setup LOAD_data AWAIT",
                          ' '))
             SetEnvironmentVariableA(("STAND_IN_" + name).c_str(), nullptr);
         SetEnvironmentVariableA("STAND_IN_REPORT", kReport.c_str());
@@ -449,7 +449,12 @@ const Row kRows[] = {
      [](std::string &folder) { UpgradeWithManifest(folder, ManifestForm::Sha256sum); },
      "TAMPER_setup=C:\\ship\\product\\data.exe|C:\\ship\\product\\Disk1\\data1.cab|"
      "C:\\ship\\product\\setup.iss",
-     Removal::Started, true, 0, Left::Nothing, CheckMediaUntouched},
+     Removal::Started, true, 0, Left::Nothing,
+     [](const LauncherRun &run) {
+         CheckMediaUntouched(run);
+         // Reading the held media is not hindered: the listed uninstall.iss is copied.
+         EXPECT_EQ(run.records[0].responseFile, "present:response beside the launcher");
+     }},
     {"installer-that-tampers-with-itself", ShipOnly, "TAMPER_data=C:\\ship\\product\\data.exe",
      Removal::None, true, 0, Left::Nothing, CheckMediaUntouched},
     {"installer-that-tampers-with-itself-and-its-listed-media",
