@@ -35,7 +35,8 @@ void CheckStaysInside(const ManifestEntry &entry) {
     for (const std::wstring &component : entry.components) {
         if (component.empty() || component == L"." || component == L".." ||
             component.find_first_of(L"/\\:<>\"|?*") != std::wstring::npos ||
-            std::any_of(component.begin(), component.end(), [](wchar_t c) { return c < 0x20; }))
+            std::any_of(component.begin(), component.end(), [](wchar_t c) { return c < 0x20; }) ||
+            launcher::MeansAnotherThingWithoutExactForm(component))
             Fail("an entry with a component that is no plain name", 0);
         joined += (joined.empty() ? L"" : L"\\") + component;
     }
