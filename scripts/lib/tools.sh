@@ -9,6 +9,11 @@ build_dir=${BUILD_DIR:-$project_root/build}
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Without an X display Wine 10 (Debian 13) tries Wayland, whose library writes "error:
+# XDG_RUNTIME_DIR is invalid or not set in the environment." into the output of the first program
+# of each Wine session when that variable is unset (a root shell, a chroot, CI). The login
+# session's usual folder quiets it; whether it exists changes nothing, no display is used.
+[ -n "${XDG_RUNTIME_DIR:-}" ] || export XDG_RUNTIME_DIR=/run/user/$(id -u)
 
 package_installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
