@@ -13,7 +13,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # XDG_RUNTIME_DIR is invalid or not set in the environment." into the output of the first program
 # of each Wine session when that variable is unset (a root shell, a chroot, CI). The login
 # session's usual folder quiets it; whether it exists changes nothing, no display is used.
-[ -n "${XDG_RUNTIME_DIR:-}" ] || export XDG_RUNTIME_DIR=/run/user/$(id -u)
+[ -n "${XDG_RUNTIME_DIR:-}" ] || { XDG_RUNTIME_DIR=/run/user/$(id -u); export XDG_RUNTIME_DIR; }
 
 package_installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
@@ -170,7 +170,7 @@ package_purpose() {
 # function that lists the missing packages. A package this release does not offer is named, with
 # what it is for, before apt is asked for anything.
 install_missing_packages() {
-    local list=$1 missing i386= package unavailable=()
+    local list=$1 missing package unavailable=() i386=
     missing=$($list)
     [ -z "$missing" ] && return 0
     [[ " $missing " != *":i386 "* ]] || i386="dpkg --add-architecture i386 && "
