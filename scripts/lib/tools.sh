@@ -301,8 +301,8 @@ build_project() { # [ON|OFF [CMAKE_OPTION...]]: as configure_project
 
 # The 64-bit build of the same sources, with the tests, for a machine that cannot run 32-bit
 # programs (see scripts/test): run by the 64-bit Wine loader, which it names in its CMakeCache.
-build_64_bit_project() { # FOLDER
-    cmake -S "$project_root" -B "$1" -DBUILD_TESTING=ON -DWINE_TESTS=ON \
+build_64_bit_project() { # FOLDER [ON|OFF]: with the tests (the default) or without
+    cmake -S "$project_root" -B "$1" -DBUILD_TESTING="${2:-ON}" -DWINE_TESTS=ON \
         -DCMAKE_TOOLCHAIN_FILE="$project_root/cmake/x86_64-w64-mingw32.cmake" \
         -DWINE_LOADER="$wine64_loader"
     cmake --build "$1" -j"$(nproc)"
