@@ -44,10 +44,8 @@ missing_release_check_packages() {
 # What scripts/package needs: the release packages and Wine, to check the media with
 # media-check; no fuzzer, GoogleTest, NSIS or Japanese locale.
 missing_package_tools_packages() {
-    local missing=()
-    read -ra missing <<<"$(missing_release_packages)"
-    read -ra missing <<<"${missing[*]} $(missing_wine_packages)"
-    echo "${missing[@]}"
+    # shellcheck disable=SC2046 # package names hold no blank: the lists are split into words
+    echo $(missing_release_packages) $(missing_wine_packages)
 }
 
 missing_wine_packages() {
@@ -69,10 +67,8 @@ missing_build_packages() {
 
 # What scripts/demo needs: the build's packages and Wine.
 missing_demo_packages() {
-    local missing=()
-    read -ra missing <<<"$(missing_build_packages)"
-    read -ra missing <<<"${missing[*]} $(missing_wine_packages)"
-    echo "${missing[@]}"
+    # shellcheck disable=SC2046 # as above
+    echo $(missing_build_packages) $(missing_wine_packages)
 }
 
 # Everything: the demo's packages, then those of the tests (the benchmarks need no more).
