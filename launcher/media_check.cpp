@@ -69,7 +69,7 @@ class PrintingListener : public CheckListener {
                  ErrorCode error) override {
         const std::wstring result =
             error == kNoError ? L"yes" : L"no: " + Describe(error) + L" (" + Number(error) + L")";
-        Remember(step, subject, applies, error);
+        Remember(step, applies, error);
         switch (step) {
         case CheckStep::Installer:
             Print(subject + L" is there as a file: " + result);
@@ -100,21 +100,17 @@ class PrintingListener : public CheckListener {
     // Only a manifest that was read and whose every listed file was checked tells which files
     // it leaves out: after a failure the files it lists further on were never told.
     bool KnowsEveryListedFile() const { return manifestAccepted_ && !listedFileFailed_; }
-    const std::set<std::wstring> &ListedKeys() const { return listedKeys_; }
 
   private:
-    void Remember(CheckStep step, const std::wstring &subject, bool applies, ErrorCode error) {
+    void Remember(CheckStep step, bool applies, ErrorCode error) {
         if (step == CheckStep::Manifest)
             manifestAccepted_ = applies && error == kNoError;
-        if (step == CheckStep::ListedFile) {
-            listedKeys_.insert(NameKey(subject));
+        if (step == CheckStep::ListedFile)
             listedFileFailed_ = listedFileFailed_ || error != kNoError;
-        }
     }
 
     bool manifestAccepted_ = false;
     bool listedFileFailed_ = false;
-    std::set<std::wstring> listedKeys_; // relative paths with "\", as NameKey gives them
 };
 
 // True when the folder can be checked; otherwise says why. The launcher's own folder always can.
@@ -135,13 +131,23 @@ bool IsFolderToCheck(const std::wstring &folder) {
     return false;
 }
 
-void PrintUnlistedFiles(const std::wstring &folder, const std::set<std::wstring> &listedKeys) {
-    for (const UnlistedEntry &entry : FindUnlistedFiles(folder, listedKeys))
-        PrintingListener::Print(
-            entry.listError == 0
-                ? L"  " + entry.relativePath + L": not listed, not checked"
-                : L"  " + (entry.relativePath.empty() ? folder : entry.relativePath) +
-                      L": cannot be listed (" + Number(entry.listError) + L"), not checked");
+void PrintUnlistedFiles(const std::wstring &folder,
+                        const std::set<platform::FileIdentity> &listed) {
+    for (const UnlistedEntry &entry : FindUnlistedFiles(folder, listed)) {
+        const std::wstring name = entry.relativePath.empty() ? folder : entry.relativePath;
+        switch (entry.kind) {
+        case UnlistedKind::File:
+            PrintingListener::Print(L"  " + name + L": not listed, not checked");
+            break;
+        case UnlistedKind::Link:
+            PrintingListener::Print(L"  " + name + L": a link, not followed, not checked");
+            break;
+        case UnlistedKind::Unreadable:
+            PrintingListener::Print(L"  " + name + L": cannot be listed (" + Number(entry.error) +
+                                    L"), not checked");
+            break;
+        }
+    }
 }
 
 struct Request {
@@ -203,7 +209,7 @@ int wmain(int argc, wchar_t **argv) {
     PrintingListener listener;
     const CheckedMedia checked = CheckBeforeChanges(folder, conditions, &listener);
     if (listener.KnowsEveryListedFile())
-        PrintUnlistedFiles(folder, listener.ListedKeys());
+        PrintUnlistedFiles(folder, checked.listedIdentities);
     PrintingListener::Print(
         checked.error == kNoError
             ? std::wstring(L"verdict: the launcher would go on (exit code 0)")

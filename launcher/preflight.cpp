@@ -61,19 +61,23 @@ ManifestFile ReadManifestFile(const std::wstring &exactPath) {
 // Hashes a listed file through the handle that then holds it: what was hashed is what stays.
 ErrorCode CheckListedFile(const std::wstring &launcherFolder, const ManifestEntry &entry,
                           const platform::OpenedFile &installer,
-                          const platform::Sha256Hasher &hasher,
-                          std::vector<platform::CloseHandleOwner> &held) {
+                          const platform::Sha256Hasher &hasher, CheckedMedia &held) {
     Sha256Digest digest{};
     ErrorCode error;
     if (NamesInstaller(entry)) { // the very bytes that will be started, held already
         error = hasher.HashFile(installer.handle.Get(), installer.size, digest);
+        if (const auto identity = platform::IdentityOf(installer.handle.Get()))
+            held.listedIdentities.insert(*identity);
     } else {
         platform::OpenedFile file =
             platform::OpenForReading(ExactPath(JoinPath(launcherFolder, RelativePath(entry))));
         error =
             file.error != 0 ? file.error : hasher.HashFile(file.handle.Get(), file.size, digest);
-        if (file.error == 0)
-            held.push_back(std::move(file.handle));
+        if (file.error == 0) {
+            if (const auto identity = platform::IdentityOf(file.handle.Get()))
+                held.listedIdentities.insert(*identity);
+            held.listedFiles.push_back(std::move(file.handle));
+        }
     }
     if (error != kNoError)
         return error;
@@ -83,7 +87,7 @@ ErrorCode CheckListedFile(const std::wstring &launcherFolder, const ManifestEntr
 // Every file the manifest lists, when there is one, has the SHA-256 it lists.
 ErrorCode CheckManifest(const std::wstring &launcherFolder, const platform::OpenedFile &installer,
                         const std::optional<std::wstring> &systemDirectory, Checks &checks,
-                        std::vector<platform::CloseHandleOwner> &held) {
+                        CheckedMedia &held) {
     const ManifestFile file = ReadManifestFile(ExactPath(JoinPath(launcherFolder, kManifestName)));
     if (file.error != kNoError || !file.bytes)
         return checks.Tell(CheckStep::Manifest, kManifestName,
@@ -142,8 +146,8 @@ CheckedMedia CheckBeforeChanges(const std::wstring &launcherFolder,
     checked.error = checks.Tell(CheckStep::Installer, kInstallerName, true, installer.error);
     if (checked.error != kNoError)
         return checked;
-    checked.error = CheckManifest(launcherFolder, installer, conditions.systemDirectory, checks,
-                                  checked.listedFiles);
+    checked.error =
+        CheckManifest(launcherFolder, installer, conditions.systemDirectory, checks, checked);
     if (checked.error != kNoError)
         return checked;
     checked.error = CheckProgram(installerPath, installer, conditions, checks);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 
 #include "commands.h"
 #include "error_codes.h"
+#include "platform/file_identity.h"
 #include "platform/handle_owner.h"
 
 namespace launcher {
@@ -51,6 +53,9 @@ struct CheckedMedia {
     ErrorCode error = kNoError;
     platform::CloseHandleOwner installer;
     std::vector<platform::CloseHandleOwner> listedFiles; // data.exe not again
+    // Which files the manifest's names reached, data.exe among them: what is in the media's tree
+    // and none of these is unlisted, whatever its name.
+    std::set<platform::FileIdentity> listedIdentities;
 };
 
 // Everything the new installation needs, checked before anything changes: an earlier

@@ -5,6 +5,7 @@
 
 #include "paths.h"
 #include "platform/file_find.h"
+#include "platform/platform_operations.h"
 
 namespace launcher {
 
@@ -13,40 +14,28 @@ namespace {
 // The platform's longest path: no folder deeper than that can be listed, so the walk ends.
 constexpr std::size_t kLongestPath = 32767;
 
-bool IsMediaOwn(const std::wstring &topKey) {
-    return topKey == L"LAUNCHER.EXE" || topKey == L"MEDIA-CHECK.EXE" || topKey == L"SHA256SUMS";
+bool IsMediaOwn(const std::wstring &topName) {
+    const std::wstring key = NameKey(topName);
+    return key == L"LAUNCHER.EXE" || key == L"MEDIA-CHECK.EXE" || key == L"SHA256SUMS" ||
+           key == L"SHA256SUMS.P7S";
 }
 
-// A manifest may list files through a folder link; then the link is not unchecked as a whole.
-bool ListsAnythingBelow(const std::set<std::wstring> &listedKeys, const std::wstring &folderKey) {
-    const std::wstring prefix = folderKey + L'\\';
-    const auto next = listedKeys.lower_bound(prefix);
-    return next != listedKeys.end() && next->compare(0, prefix.size(), prefix) == 0;
-}
-
-bool IsUnlisted(const CFileFind &finder, const std::wstring &relative, bool atTop,
-                const std::set<std::wstring> &listedKeys) {
-    const std::wstring key = NameKey(relative);
-    if (listedKeys.count(key) != 0 || (atTop && IsMediaOwn(key)))
-        return false;
-    return !finder.IsFolder() || !ListsAnythingBelow(listedKeys, key);
-}
-
-// Lists one folder: its unlisted files go to `found`, its folders (not links) to `pending`.
+// Lists one folder: what is no listed file goes to `found`, its folders (not links) to `pending`.
 void ListFolder(const std::wstring &folder, const std::wstring &relativeFolder,
-                const std::set<std::wstring> &listedKeys, std::vector<std::wstring> &pending,
+                const std::set<platform::FileIdentity> &listed, std::vector<std::wstring> &pending,
                 std::vector<UnlistedEntry> &found) {
-    const std::wstring pattern = ExactPath(
-        JoinPath(relativeFolder.empty() ? folder : JoinPath(folder, relativeFolder), L"*"));
+    const std::wstring folderPath =
+        relativeFolder.empty() ? folder : JoinPath(folder, relativeFolder);
+    const std::wstring pattern = ExactPath(JoinPath(folderPath, L"*"));
     CFileFind finder;
     if (pattern.size() > kLongestPath) {
-        found.push_back({relativeFolder, ERROR_FILENAME_EXCED_RANGE});
+        found.push_back({relativeFolder, UnlistedKind::Unreadable, ERROR_FILENAME_EXCED_RANGE});
         return;
     }
     if (!finder.BeginSearch(pattern.c_str())) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND) // an empty drive root has no entry at all
-            found.push_back({relativeFolder, error});
+            found.push_back({relativeFolder, UnlistedKind::Unreadable, error});
         return;
     }
     bool moreEntries;
@@ -54,13 +43,19 @@ void ListFolder(const std::wstring &folder, const std::wstring &relativeFolder,
         moreEntries = finder.Advance();
         if (finder.IsDotEntry())
             continue;
-        const std::wstring relative = relativeFolder.empty()
-                                          ? finder.EntryName()
-                                          : relativeFolder + L'\\' + finder.EntryName();
-        if (finder.IsFolder() && !finder.HasAttribute(FILE_ATTRIBUTE_REPARSE_POINT))
+        const std::wstring name = finder.EntryName();
+        const std::wstring relative = relativeFolder.empty() ? name : relativeFolder + L'\\' + name;
+        if (finder.HasAttribute(FILE_ATTRIBUTE_REPARSE_POINT)) {
+            found.push_back({relative, UnlistedKind::Link});
+        } else if (finder.IsFolder()) {
             pending.push_back(relative);
-        else if (IsUnlisted(finder, relative, relativeFolder.empty(), listedKeys))
-            found.push_back({relative});
+        } else if (!(relativeFolder.empty() && IsMediaOwn(name))) {
+            const auto identity = platform::IdentityOfEntry(ExactPath(JoinPath(folderPath, name)));
+            if (!identity)
+                found.push_back({relative, UnlistedKind::Unreadable, GetLastError()});
+            else if (listed.count(*identity) == 0)
+                found.push_back({relative, UnlistedKind::File});
+        }
     } while (moreEntries);
 }
 
@@ -73,18 +68,18 @@ std::wstring NameKey(const std::wstring &name) {
     std::wstring key(name.size(), L'\0');
     const int size = static_cast<int>(name.size());
     if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.data(), size, &key[0], size) != size)
-        return name; // then a case twin of a listed name is shown as unlisted, never hidden
+        return name;
     return key;
 }
 
 std::vector<UnlistedEntry> FindUnlistedFiles(const std::wstring &folder,
-                                             const std::set<std::wstring> &listedKeys) {
+                                             const std::set<platform::FileIdentity> &listed) {
     std::vector<UnlistedEntry> found;
     std::vector<std::wstring> pending{L""}; // folders still to list, relative; "" is the top
     while (!pending.empty()) {
         const std::wstring relativeFolder = std::move(pending.back());
         pending.pop_back();
-        ListFolder(folder, relativeFolder, listedKeys, pending, found);
+        ListFolder(folder, relativeFolder, listed, pending, found);
     }
     std::sort(found.begin(), found.end(), [](const UnlistedEntry &a, const UnlistedEntry &b) {
         return a.relativePath < b.relativePath;

@@ -1,7 +1,7 @@
 #pragma once
 
-// For media-check: the files of a media folder that its SHA256SUMS does not list, which the
-// launcher therefore never checks.
+// The files of a media folder that its SHA256SUMS does not list, which the launcher therefore
+// never checks, and the links below it, which it never follows.
 
 #include <set>
 #include <string>
@@ -9,22 +9,31 @@
 
 #include <windows.h>
 
+#include "platform/file_identity.h"
+
 namespace launcher {
 
 // A name as Windows compares names: upper-cased character by character by the file system's rules
 // (Σ and ς alike, ß and SS apart), so two names that differ in case alone give one key.
 std::wstring NameKey(const std::wstring &name);
 
-struct UnlistedEntry {
-    std::wstring relativePath; // with "\" between components
-    DWORD listError = 0;       // set for a folder that could not be listed
+enum class UnlistedKind {
+    File,       // a file that is none of the listed ones
+    Link,       // a link, junction or mount point (to a file or a folder): never entered
+    Unreadable, // a folder that cannot be listed, or an entry whose identity cannot be read
 };
 
-// Every file below the folder whose relative path's key is not among `listedKeys`, sorted; a link
-// (to a file or a folder) counts as a file and is never entered. launcher.exe, media-check.exe and
-// SHA256SUMS at the top are the media's own. A folder that cannot be listed is one entry with its
-// error.
+struct UnlistedEntry {
+    std::wstring relativePath; // with "\" between components; empty for the folder itself
+    UnlistedKind kind = UnlistedKind::File;
+    DWORD error = 0; // for an unreadable one
+};
+
+// Every entry below the folder that is no listed file, sorted. Whether a file is listed is decided
+// by its identity, not its name: a file listed by its short name is listed, and a case twin of a
+// listed file in a case-sensitive folder is not. launcher.exe, media-check.exe, SHA256SUMS and
+// SHA256SUMS.p7s at the top are the media's own.
 std::vector<UnlistedEntry> FindUnlistedFiles(const std::wstring &folder,
-                                             const std::set<std::wstring> &listedKeys);
+                                             const std::set<platform::FileIdentity> &listed);
 
 } // namespace launcher

@@ -222,6 +222,22 @@ DWORD ReadWhole(HANDLE file, std::uint64_t size,
     return 0;
 }
 
+std::optional<FileIdentity> IdentityOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!GetFileInformationByHandle(file, &information))
+        return std::nullopt;
+    return FileIdentity{information.dwVolumeSerialNumber,
+                        (std::uint64_t{information.nFileIndexHigh} << 32) |
+                            information.nFileIndexLow};
+}
+
+std::optional<FileIdentity> IdentityOfEntry(const std::wstring &path) {
+    const CloseHandleOwner entry(CreateFileW(
+        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return entry.IsOpen() ? IdentityOf(entry.Get()) : std::nullopt;
+}
+
 std::wstring FinalPathOf(HANDLE file) {
     using FinalPathNameByHandle =
         DWORD(WINAPI *)(HANDLE file, LPWSTR path, DWORD size, DWORD flags);

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include "file_identity.h"
 #include "handle_owner.h"
 #include "launcher/program_image.h"
 
@@ -74,6 +75,13 @@ DWORD ReadAt(HANDLE file, std::uint64_t offset, void *buffer, std::size_t size);
 // read's error.
 DWORD ReadWhole(HANDLE file, std::uint64_t size,
                 const std::function<void(const unsigned char *bytes, std::size_t size)> &consume);
+
+// The file the handle reaches; nothing when the platform cannot say.
+std::optional<FileIdentity> IdentityOf(HANDLE file);
+// The identity of the entry the path names (a link's own, never its target's), opened without
+// asking for any access, so that a file others hold is reached too; nothing when it cannot be
+// opened.
+std::optional<FileIdentity> IdentityOfEntry(const std::wstring &path);
 
 // The path the platform reaches an open file by, links and junctions along it resolved, in the
 // "\\?\" form; empty where the platform cannot say (before Vista) or the call fails.
