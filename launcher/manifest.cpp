@@ -1,5 +1,7 @@
 #include "manifest.h"
 
+#include <algorithm>
+
 #include "paths.h"
 
 namespace launcher {
@@ -83,27 +85,21 @@ bool IsSeparator(char c) {
 bool SplitName(std::string name, ManifestEntry &entry) {
     if (name.size() >= 2 && name[0] == '.' && IsSeparator(name[1]))
         name.erase(0, 2);
-    std::string component;
-    for (std::size_t at = 0;; ++at) {
-        if (at == name.size() || IsSeparator(name[at])) {
-            if (component.empty() || component == "." || component == "..")
-                return false; // also a leading separator (a root or a server) and a trailing one
-            std::wstring wide;
-            // A name the ordinary path rules read as another (a device, or one whose trailing
-            // dot or blank they drop) would reach one thing here and another in the installer.
-            if (!DecodeUtf8(component, wide) || MeansAnotherThingWithoutExactForm(wide))
-                return false;
-            entry.components.push_back(wide);
-            entry.name += (entry.name.empty() ? "" : "/") + component;
-            component.clear();
-            if (at == name.size())
-                return true;
-        } else if (IsForbiddenInName(name[at])) {
-            return false; // ":" also names a drive or an alternate data stream
-        } else {
-            component += name[at];
-        }
+    // Empty components also mean a leading separator (a root or a server) and a trailing one;
+    // ":" also names a drive or an alternate data stream.
+    for (std::size_t at = 0; at <= name.size();) {
+        std::size_t end = at;
+        while (end < name.size() && !IsSeparator(name[end]))
+            ++end;
+        const std::string component = name.substr(at, end - at);
+        std::wstring wide;
+        if (CheckNameComponent(component, wide) != NameFault::kNone)
+            return false;
+        entry.components.push_back(wide);
+        entry.name += (entry.name.empty() ? "" : "/") + component;
+        at = end + 1;
     }
+    return true;
 }
 
 bool ParseLine(const std::string &line, ManifestEntry &entry) {
@@ -139,6 +135,23 @@ Manifest Refused(std::size_t line) {
 }
 
 } // namespace
+
+NameFault CheckNameComponent(const std::string &component, std::wstring &wide) {
+    if (component.empty() || component == "." || component == "..")
+        return NameFault::kEmpty;
+    if (std::any_of(component.begin(), component.end(),
+                    [](char c) { return IsForbiddenInName(c) || IsSeparator(c); }))
+        return NameFault::kForbiddenCharacter;
+    if (!DecodeUtf8(component, wide))
+        return NameFault::kNotUtf8;
+    // A name the ordinary path rules read as another (a device, or one whose trailing dot or
+    // blank they drop) would reach one thing here and another in the installer.
+    if (IsDeviceName(wide))
+        return NameFault::kDeviceName;
+    if (MeansAnotherThingWithoutExactForm(wide))
+        return NameFault::kTrailingDotOrBlank;
+    return NameFault::kNone;
+}
 
 Manifest ParseManifest(const std::string &bytes) {
     if (bytes.size() > kLargestManifest)

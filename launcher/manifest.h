@@ -43,6 +43,20 @@ struct Manifest {
 
 Manifest ParseManifest(const std::string &bytes);
 
+// Why one component of a name (between separators) cannot name a file of the media, or kNone.
+enum class NameFault {
+    kNone,
+    kEmpty,              // empty, "." or ".."
+    kNotUtf8,            // not strict UTF-8
+    kForbiddenCharacter, // a control character, a separator or one of < > : " | ? *
+    kDeviceName,         // AUX, con.txt, COM1, ...: the ordinary path rules read a device
+    kTrailingDotOrBlank, // the ordinary path rules drop it, and so read another name
+};
+
+// The rule the manifest's names are held to, one component at a time; `wide` gets the component
+// in UTF-16 when it is accepted. scripts/package holds the names it ships to it too.
+NameFault CheckNameComponent(const std::string &component, std::wstring &wide);
+
 // True when the entry names data.exe beside the launcher (any case).
 bool NamesInstaller(const ManifestEntry &entry);
 

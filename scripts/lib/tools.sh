@@ -41,11 +41,16 @@ missing_release_check_packages() {
     echo "${missing[@]}"
 }
 
-# What scripts/package needs: the release packages and Wine, to check the media with
-# media-check; no fuzzer, GoogleTest, NSIS or Japanese locale.
+# What scripts/package needs: the release packages, Wine, to check the media with media-check,
+# and a native C++ compiler for its name checker (scripts/lib/media-names.cpp); no fuzzer,
+# GoogleTest, NSIS or Japanese locale.
 missing_package_tools_packages() {
     # shellcheck disable=SC2046 # package names hold no blank: the lists are split into words
-    echo $(missing_release_packages) $(missing_wine_packages)
+    echo $(missing_release_packages) $(missing_wine_packages) $(missing_native_compiler_packages)
+}
+
+missing_native_compiler_packages() {
+    command -v c++ >/dev/null || echo g++
 }
 
 missing_wine_packages() {
@@ -78,6 +83,7 @@ missing_packages() {
     # The Japanese locale gives Wine a double-byte ANSI code page (932).
     package_installed locales || missing+=(locales)
     command -v xmllint >/dev/null || missing+=(libxml2-utils)
+    command -v c++ >/dev/null || missing+=(g++) # scripts/package's name checker
     local fuzz=()
     read -ra fuzz <<<"$(missing_fuzz_packages)"
     missing+=(${fuzz[@]+"${fuzz[@]}"})
@@ -158,6 +164,7 @@ package_purpose() {
     googletest) echo "GoogleTest's sources, for the unit and end-to-end tests" ;;
     nsis) echo "makensis, which builds the small real product the tests and the demo install" ;;
     clang-* | libclang-rt-*) echo "native fuzzing (scripts/fuzz and the fuzz test)" ;;
+    g++) echo "the native compiler of scripts/package's name checker" ;;
     *) echo "the scripts" ;;
     esac
 }

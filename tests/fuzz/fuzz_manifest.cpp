@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include "launcher/manifest.h"
@@ -29,6 +30,28 @@ std::string Plainly(const Manifest &manifest) {
     return text;
 }
 
+// The rule written out apart from the parser's: the names the platform's ordinary path rules take
+// for a device (before any extension, less the blanks before it, in any ASCII case), and its
+// dropping of a trailing dot or blank.
+const wchar_t *const kDeviceNames[] = {
+    L"CON",  L"PRN",       L"AUX",       L"NUL",       L"CONIN$",    L"CONOUT$", L"COM0",
+    L"COM1", L"COM2",      L"COM3",      L"COM4",      L"COM5",      L"COM6",    L"COM7",
+    L"COM8", L"COM9",      L"COM\u00B9", L"COM\u00B2", L"COM\u00B3", L"LPT0",    L"LPT1",
+    L"LPT2", L"LPT3",      L"LPT4",      L"LPT5",      L"LPT6",      L"LPT7",    L"LPT8",
+    L"LPT9", L"LPT\u00B9", L"LPT\u00B2", L"LPT\u00B3"};
+
+bool ReadAsAnotherThing(const std::wstring &name) {
+    if (name.back() == L'.' || name.back() == L' ')
+        return true;
+    std::wstring stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ')
+        stem.pop_back();
+    for (wchar_t &c : stem)
+        c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c;
+    return std::find(std::begin(kDeviceNames), std::end(kDeviceNames), stem) !=
+           std::end(kDeviceNames);
+}
+
 // Joined to a folder, the entry's path is the folder and then its components, each a plain name.
 void CheckStaysInside(const ManifestEntry &entry) {
     std::wstring joined;
@@ -36,7 +59,7 @@ void CheckStaysInside(const ManifestEntry &entry) {
         if (component.empty() || component == L"." || component == L".." ||
             component.find_first_of(L"/\\:<>\"|?*") != std::wstring::npos ||
             std::any_of(component.begin(), component.end(), [](wchar_t c) { return c < 0x20; }) ||
-            launcher::MeansAnotherThingWithoutExactForm(component))
+            ReadAsAnotherThing(component))
             Fail("an entry with a component that is no plain name", 0);
         joined += (joined.empty() ? L"" : L"\\") + component;
     }
