@@ -22,5 +22,6 @@ constexpr ErrorCode kErrorBadExeFormat = 193;        // ERROR_BAD_EXE_FORMAT
 constexpr ErrorCode kErrorMachineMismatch = 216;     // ERROR_EXE_MACHINE_TYPE_MISMATCH
 constexpr ErrorCode kErrorInvalidImageHash = 577;    // ERROR_INVALID_IMAGE_HASH
 constexpr ErrorCode kErrorFileCorrupt = 1392;        // ERROR_FILE_CORRUPT
+constexpr ErrorCode kErrorUnresolvedPath = 1921;     // ERROR_CANT_RESOLVE_FILENAME
 
 } // namespace launcher

@@ -50,6 +50,8 @@ std::wstring Describe(ErrorCode error) {
         return L"its bytes do not match its signature";
     case kErrorFileCorrupt:
         return L"cut short";
+    case kErrorUnresolvedPath:
+        return L"the path Windows reaches it by cannot be told";
     case 5:
         return L"access denied";
     case 32:
@@ -63,12 +65,29 @@ std::wstring Number(ErrorCode error) {
     return std::to_wstring(error);
 }
 
+// The first entry on the way to a listed file that is a link, junction or mount point; empty when
+// none is (the file was listed by its short name, or the link has gone meanwhile).
+std::wstring LinkOnTheWay(const std::wstring &folder, const std::wstring &relativePath) {
+    for (std::size_t end = relativePath.find(L'\\');; end = relativePath.find(L'\\', end + 1)) {
+        const std::wstring entry = relativePath.substr(0, end);
+        const DWORD attributes = platform::ReadAttributes(ExactPath(JoinPath(folder, entry)));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return entry;
+        if (end == std::wstring::npos)
+            return {};
+    }
+}
+
 class PrintingListener : public CheckListener {
   public:
+    explicit PrintingListener(const std::wstring &folder) : folder_(folder) {}
+
     void Checked(CheckStep step, const std::wstring &subject, bool applies,
                  ErrorCode error) override {
+        if (error != kNoError)
+            failure_ = DescribeFailure(step, subject, error);
         const std::wstring result =
-            error == kNoError ? L"yes" : L"no: " + Describe(error) + L" (" + Number(error) + L")";
+            error == kNoError ? L"yes" : L"no: " + failure_ + L" (" + Number(error) + L")";
         Remember(step, applies, error);
         switch (step) {
         case CheckStep::Installer:
@@ -101,7 +120,21 @@ class PrintingListener : public CheckListener {
     // it leaves out: after a failure the files it lists further on were never told.
     bool KnowsEveryListedFile() const { return manifestAccepted_ && !listedFileFailed_; }
 
+    // What the failure that decided was, as its line said it.
+    const std::wstring &Failure() const { return failure_; }
+
   private:
+    // A listed file refused as invalid data was reached by another path than its listed name.
+    std::wstring DescribeFailure(CheckStep step, const std::wstring &subject,
+                                 ErrorCode error) const {
+        if (step != CheckStep::ListedFile || error != kErrorInvalidData)
+            return Describe(error);
+        const std::wstring link = LinkOnTheWay(folder_, subject);
+        return link.empty() ? L"reached by another path than its listed name (a short name, or a "
+                              L"link)"
+                            : L"reached through the link " + link;
+    }
+
     void Remember(CheckStep step, bool applies, ErrorCode error) {
         if (step == CheckStep::Manifest)
             manifestAccepted_ = applies && error == kNoError;
@@ -109,6 +142,7 @@ class PrintingListener : public CheckListener {
             listedFileFailed_ = listedFileFailed_ || error != kNoError;
     }
 
+    std::wstring folder_, failure_;
     bool manifestAccepted_ = false;
     bool listedFileFailed_ = false;
 };
@@ -206,7 +240,7 @@ int wmain(int argc, wchar_t **argv) {
         (conditions.mode == LaunchMode::Silent ? L"a silent" : L"an interactive") + L" run on " +
         (conditions.is64BitWindows ? L"64" : L"32") + L"-bit Windows" +
         (request.named64Bit ? L"" : L" (this one)"));
-    PrintingListener listener;
+    PrintingListener listener(folder);
     const CheckedMedia checked = CheckBeforeChanges(folder, conditions, &listener);
     if (listener.KnowsEveryListedFile())
         PrintUnlistedFiles(folder, checked.listedIdentities);
@@ -214,6 +248,6 @@ int wmain(int argc, wchar_t **argv) {
         checked.error == kNoError
             ? std::wstring(L"verdict: the launcher would go on (exit code 0)")
             : L"verdict: refused: the launcher would change nothing and exit with " +
-                  Number(checked.error) + L" (" + Describe(checked.error) + L")");
+                  Number(checked.error) + L" (" + listener.Failure() + L")");
     return static_cast<int>(checked.error);
 }

@@ -6,6 +6,7 @@
 #include "platform/platform_operations.h"
 #include "platform/signature_check.h"
 #include "program_image.h"
+#include "reached_paths.h"
 
 namespace launcher {
 
@@ -58,21 +59,27 @@ ManifestFile ReadManifestFile(const std::wstring &exactPath) {
     return {kNoError, bytes};
 }
 
-// Hashes a listed file through the handle that then holds it: what was hashed is what stays.
-ErrorCode CheckListedFile(const std::wstring &launcherFolder, const ManifestEntry &entry,
-                          const platform::OpenedFile &installer,
+// Hashes a listed file through the handle that then holds it: what was hashed is what stays,
+// reached by its listed name alone.
+ErrorCode CheckListedFile(const std::wstring &launcherFolder, const std::wstring &folderReached,
+                          const ManifestEntry &entry, const platform::OpenedFile &installer,
                           const platform::Sha256Hasher &hasher, CheckedMedia &held) {
     Sha256Digest digest{};
     ErrorCode error;
     if (NamesInstaller(entry)) { // the very bytes that will be started, held already
-        error = hasher.HashFile(installer.handle.Get(), installer.size, digest);
+        error = CheckReachedByName(installer.handle.Get(), folderReached, RelativePath(entry));
+        if (error == kNoError)
+            error = hasher.HashFile(installer.handle.Get(), installer.size, digest);
         if (const auto identity = platform::IdentityOf(installer.handle.Get()))
             held.listedIdentities.insert(*identity);
     } else {
         platform::OpenedFile file =
             platform::OpenForReading(ExactPath(JoinPath(launcherFolder, RelativePath(entry))));
-        error =
-            file.error != 0 ? file.error : hasher.HashFile(file.handle.Get(), file.size, digest);
+        error = file.error != 0
+                    ? file.error
+                    : CheckReachedByName(file.handle.Get(), folderReached, RelativePath(entry));
+        if (error == kNoError)
+            error = hasher.HashFile(file.handle.Get(), file.size, digest);
         if (file.error == 0) {
             if (const auto identity = platform::IdentityOf(file.handle.Get()))
                 held.listedIdentities.insert(*identity);
@@ -99,18 +106,23 @@ ErrorCode CheckManifest(const std::wstring &launcherFolder, const platform::Open
     if (!hasher.IsAvailable())
         return checks.Tell(CheckStep::Manifest, kManifestName, true, kErrorNotSupported);
     checks.Tell(CheckStep::Manifest, kManifestName, true, kNoError);
+    // Resolved once: every listed file is then reached by the same folder, or refused.
+    const std::wstring folderReached = platform::FinalPathOfFolder(ExactPath(launcherFolder));
     for (const ManifestEntry &entry : manifest.entries) {
-        const ErrorCode error =
-            checks.Tell(CheckStep::ListedFile, RelativePath(entry), true,
-                        CheckListedFile(launcherFolder, entry, installer, hasher, held));
+        const ErrorCode error = checks.Tell(
+            CheckStep::ListedFile, RelativePath(entry), true,
+            CheckListedFile(launcherFolder, folderReached, entry, installer, hasher, held));
         if (error != kNoError)
             return error;
     }
     return kNoError;
 }
 
-ErrorCode CheckProgram(const std::wstring &installerPath, const platform::OpenedFile &installer,
-                       const CheckConditions &conditions, Checks &checks) {
+// The platform's own answer is asked of the path the held file is started by: it speaks of the
+// file that was checked.
+ErrorCode CheckProgram(const std::wstring &installerPath, const std::wstring &startPath,
+                       const platform::OpenedFile &installer, const CheckConditions &conditions,
+                       Checks &checks) {
     const ImageFacts facts = ReadImageFacts(
         installer.size, [&installer](std::uint64_t offset, void *buffer, std::size_t size) {
             return platform::ReadAt(installer.handle.Get(), offset, buffer, size);
@@ -123,7 +135,7 @@ ErrorCode CheckProgram(const std::wstring &installerPath, const platform::Opened
     // What the headers say is decided before the platform is asked.
     ErrorCode error = ImageError(facts, machines);
     if (error == kNoError)
-        error = BinaryTypeError(platform::BinaryType(installerPath));
+        error = BinaryTypeError(platform::BinaryType(startPath));
     if (checks.Tell(CheckStep::Program, kInstallerName, true, error) != kNoError)
         return error;
 
@@ -143,14 +155,17 @@ CheckedMedia CheckBeforeChanges(const std::wstring &launcherFolder,
     CheckedMedia checked;
     const std::wstring installerPath = JoinPath(launcherFolder, kInstallerName);
     platform::OpenedFile installer = platform::OpenForReading(installerPath);
-    checked.error = checks.Tell(CheckStep::Installer, kInstallerName, true, installer.error);
+    const StartPath start = installer.error != 0
+                                ? StartPath{installer.error, {}}
+                                : DecideStartPath(installerPath, installer.handle.Get());
+    checked.error = checks.Tell(CheckStep::Installer, kInstallerName, true, start.error);
     if (checked.error != kNoError)
         return checked;
     checked.error =
         CheckManifest(launcherFolder, installer, conditions.systemDirectory, checks, checked);
     if (checked.error != kNoError)
         return checked;
-    checked.error = CheckProgram(installerPath, installer, conditions, checks);
+    checked.error = CheckProgram(installerPath, start.path, installer, conditions, checks);
     if (checked.error != kNoError)
         return checked;
     // This installer engine's silent run cannot succeed without its response file.
@@ -159,8 +174,10 @@ CheckedMedia CheckBeforeChanges(const std::wstring &launcherFolder,
         !silent || platform::IsExistingFile(JoinPath(launcherFolder, kSilentResponseName));
     checked.error = checks.Tell(CheckStep::ResponseFile, kSilentResponseName, silent,
                                 responseThere ? kNoError : kErrorFileNotFound);
-    if (checked.error == kNoError)
+    if (checked.error == kNoError) {
         checked.installer = std::move(installer.handle);
+        checked.installerStartPath = start.path;
+    }
     return checked;
 }
 

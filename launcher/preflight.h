@@ -48,10 +48,14 @@ class CheckListener {
 // manifest lists from its own check, each open for reading and sharing read access alone. While
 // they are held no program can write, replace, rename or delete them (and, on Windows, rename a
 // folder above them), so the uninstaller, the installer and anything else that runs meanwhile
-// read exactly the bytes that were checked. Held until the installer's wait has ended.
+// read exactly the bytes that were checked. A program that opens one of them denying read sharing,
+// or asking for write access, is refused with ERROR_SHARING_VIOLATION meanwhile. The checks fill
+// it and the installer stage consumes it: held until the installer's wait has ended.
 struct CheckedMedia {
     ErrorCode error = kNoError;
     platform::CloseHandleOwner installer;
+    // The path the held data.exe is started by, decided while it was checked (DecideStartPath).
+    std::wstring installerStartPath;
     std::vector<platform::CloseHandleOwner> listedFiles; // data.exe not again
     // Which files the manifest's names reached, data.exe among them: what is in the media's tree
     // and none of these is unlisted, whatever its name.
@@ -63,10 +67,13 @@ struct CheckedMedia {
 // first failure deciding:
 // - data.exe is beside the launcher as a file (else ERROR_FILE_NOT_FOUND, or the error that
 //   kept it from being opened for reading: 32 while another program writes it, 5 without
-//   rights);
+//   rights), and the path it will be started by is known to reach it (else
+//   ERROR_CANT_RESOLVE_FILENAME; see DecideStartPath);
 // - when SHA256SUMS is beside the launcher: it is well formed (else ERROR_INVALID_DATA), the
 //   platform has SHA-256 (else ERROR_NOT_SUPPORTED), and every file it lists is there as a file
-//   (else ERROR_FILE_NOT_FOUND) whose SHA-256 is the one listed (else ERROR_CRC);
+//   (else ERROR_FILE_NOT_FOUND), reached by its listed name with no link, junction or mount point
+//   on the way below the launcher's folder (else ERROR_INVALID_DATA; see CheckReachedByName),
+//   and its SHA-256 is the one listed (else ERROR_CRC);
 // - data.exe is a program this Windows can start, and whole (see ProgramError);
 // - when it is signed, its bytes match its signature (else ERROR_INVALID_IMAGE_HASH); the
 //   signature is checked only where the system directory is known;

@@ -106,6 +106,25 @@ template <typename Function> Function KernelFunction(const char *name) {
     return LibraryFunction<Function>(GetModuleHandleW(L"kernel32.dll"), name);
 }
 
+using FinalPathNameByHandle = DWORD(WINAPI *)(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
+
+// The path GetFinalPathNameByHandleW gives in the form (with VOLUME_NAME_DOS, 0); empty where it
+// is missing or fails.
+std::wstring AskFinalPath(HANDLE file, DWORD form) {
+    const auto ask = KernelFunction<FinalPathNameByHandle>("GetFinalPathNameByHandleW");
+    if (ask == nullptr)
+        return {};
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) { // the form, with VOLUME_NAME_DOS (0)
+        const DWORD length = ask(file, buffer.data(), static_cast<DWORD>(buffer.size()), form);
+        if (length == 0 || length > kLongestPlatformPath)
+            return {};
+        if (length < buffer.size())
+            return std::wstring(buffer.data(), length);
+        buffer.resize(length + 1); // the size it needs
+    }
+}
+
 } // namespace
 
 LauncherFolder ReadLauncherFolder() {
@@ -238,21 +257,23 @@ std::optional<FileIdentity> IdentityOfEntry(const std::wstring &path) {
     return entry.IsOpen() ? IdentityOf(entry.Get()) : std::nullopt;
 }
 
+bool CanTellFinalPaths() {
+    return KernelFunction<FinalPathNameByHandle>("GetFinalPathNameByHandleW") != nullptr;
+}
+
 std::wstring FinalPathOf(HANDLE file) {
-    using FinalPathNameByHandle =
-        DWORD(WINAPI *)(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
-    const auto ask = KernelFunction<FinalPathNameByHandle>("GetFinalPathNameByHandleW");
-    if (ask == nullptr)
-        return {};
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) { // FILE_NAME_NORMALIZED | VOLUME_NAME_DOS
-        const DWORD length = ask(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
-        if (length == 0 || length > kLongestPlatformPath)
-            return {};
-        if (length < buffer.size())
-            return std::wstring(buffer.data(), length);
-        buffer.resize(length + 1); // the size it needs
-    }
+    constexpr DWORD kNameOpened = 0x8; // FILE_NAME_OPENED
+    const std::wstring normalized = AskFinalPath(file, 0);
+    return normalized.empty() ? AskFinalPath(file, kNameOpened) : normalized;
+}
+
+std::wstring FinalPathOfFolder(const std::wstring &path) {
+    // Only the folder's name is asked for: it is opened for no more than its attributes, sharing
+    // everything, so that it hinders no one.
+    const CloseHandleOwner folder(CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return folder.IsOpen() ? FinalPathOf(folder.Get()) : std::wstring();
 }
 
 launcher::BinaryTypeAnswer BinaryType(const std::wstring &path) {

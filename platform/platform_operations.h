@@ -84,8 +84,13 @@ std::optional<FileIdentity> IdentityOf(HANDLE file);
 std::optional<FileIdentity> IdentityOfEntry(const std::wstring &path);
 
 // The path the platform reaches an open file by, links and junctions along it resolved, in the
-// "\\?\" form; empty where the platform cannot say (before Vista) or the call fails.
+// "\\?\" form: the normalized name (long names), else the name it was opened by, which some file
+// systems alone can give; empty where the platform cannot say (before Vista) or both calls fail.
 std::wstring FinalPathOf(HANDLE file);
+// False before Vista, which has no way to say the path an open file is reached by.
+bool CanTellFinalPaths();
+// The path the platform reaches a folder by, as FinalPathOf says it; empty when it cannot say.
+std::wstring FinalPathOfFolder(const std::wstring &path);
 
 // The platform's own answer to what kind of program a file is.
 launcher::BinaryTypeAnswer BinaryType(const std::wstring &path);
