@@ -315,7 +315,7 @@ class EndToEnd : public ::testing::TestWithParam<Row> {
         outsideMade = false;
         for (const std::string &name :
              SplitFields("EXIT_data EXIT_setup HANDOVER_data HANDOVER_setup BREAKAWAY_setup "
-                         "TAMPER_setup TAMPER_data RELINK_setup LOAD_data AWAIT",
+                         "TAMPER_setup TAMPER_data RELINK_setup LOAD_data EXCLUSIVE_data AWAIT",
                          ' '))
             SetEnvironmentVariableA(("STAND_IN_" + name).c_str(), nullptr);
         SetEnvironmentVariableA("STAND_IN_REPORT", kReport.c_str());
@@ -461,6 +461,23 @@ const Row kRows[] = {
      [](std::string &folder) { UpgradeWithManifest(folder, ManifestForm::PowerShell); },
      "TAMPER_data=C:\\ship\\product\\data.exe|C:\\ship\\product\\Disk1\\data1.cab",
      Removal::Started, true, 0, Left::Nothing, CheckMediaUntouched},
+    // The hold keeps out a reader that shares nothing, and that shows only once the earlier
+    // installation has gone: such an installer's open of its own file fails with 32.
+    {"installer-that-reads-itself-sharing-nothing", Upgrade,
+     "EXCLUSIVE_data=C:\\ship\\product\\data.exe", Removal::Started, true,
+     ERROR_SHARING_VIOLATION, Left::Nothing},
+    // The hold pins files, not the names that lead to them: a listed file below a link inside the
+    // media is refused, before the uninstaller could point the link at other media.
+    {"listed-file-below-a-folder-link",
+     [](std::string &folder) {
+         UpgradeWithManifest(folder, ManifestForm::Sha256sum);
+         RemoveAll(folder + "\\Disk1");
+         WriteFile("C:\\ship\\disk\\data1.cab", "payload");
+         WriteFile("C:\\ship\\other\\data1.cab", "other payload");
+         MakeUnixLink("C:\\ship\\disk", folder + "\\Disk1");
+     },
+     "RELINK_setup=C:\\ship\\product\\Disk1|C:\\ship\\other", Removal::None, false,
+     ERROR_INVALID_DATA, Left::Something},
     // The launcher's folder is reached through a link (a junction on Windows) that the uninstaller
     // points at other media: the data.exe started is still the one checked and held, by the path
     // the platform reaches it by. The command line names it as always.

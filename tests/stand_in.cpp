@@ -13,7 +13,9 @@
 // replace, rename away and delete; it writes a line a file, its path and each attempt's error
 // (0: done), to the report file's name with ".tamper" added. STAND_IN_RELINK_<name> ("LINK|TARGET")
 // points a link at other media, as a junction can be. STAND_IN_LOAD_<name> names a library it loads
-// by its bare name, as a program that trusts the search order would.
+// by its bare name, as a program that trusts the search order would. STAND_IN_EXCLUSIVE_<name>
+// names a file it opens for reading sharing nothing, as some file streams do by default; it then
+// exits with that open's error (0: opened) instead of STAND_IN_EXIT_<name>.
 
 #include <cstdio>
 #include <cstdlib>
@@ -120,6 +122,14 @@ int main() {
     if (!after.empty())
         ContentOnceItHolds(Environment("STAND_IN_REPORT"), after);
 
+    const std::string exclusive = Environment("STAND_IN_EXCLUSIVE_" + name);
+    DWORD exclusiveError = 0;
+    if (!exclusive.empty()) {
+        const platform::CloseHandleOwner opened(CreateFileW(Exact(exclusive).c_str(), GENERIC_READ,
+                                                            0, nullptr, OPEN_EXISTING, 0, nullptr));
+        exclusiveError = opened.IsOpen() ? 0 : GetLastError();
+    }
+
     const std::string commandLine = Utf8(GetCommandLineW());
     if (FILE *file = _wfopen(Wide(Environment("STAND_IN_REPORT")).c_str(), L"ab")) {
         std::fprintf(file, "%s\t%s\t%s\t%s\t%s\x1e", Utf8(module).c_str(), commandLine.c_str(),
@@ -127,6 +137,8 @@ int main() {
                      Describe(Environment("STAND_IN_PROBE")).c_str(), output.c_str());
         std::fclose(file);
     }
+    if (!exclusive.empty())
+        return static_cast<int>(exclusiveError);
     return static_cast<int>(
         std::strtoul(Environment("STAND_IN_EXIT_" + name).c_str(), nullptr, 10));
 }

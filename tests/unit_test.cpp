@@ -10,6 +10,7 @@
 #include "launcher/manifest.h"
 #include "launcher/paths.h"
 #include "launcher/program_image.h"
+#include "launcher/reached_paths.h"
 
 using namespace launcher;
 
@@ -258,4 +259,26 @@ TEST(Rules, FoldersAndJoinedPaths) {
              L"\\\\?\\D:\\m \\data.exe", L"\\\\?\\D:\\..\\data.exe", L"\\\\?\\Volume{1}\\data.exe",
              L"\\\\?\\D:\\" + std::wstring(260, L'x') + L"\\data.exe"})
         EXPECT_EQ(PlainFormOf(exact), exact);
+}
+
+// A listed file counts as reached by its listed name only when the platform's path to it is the
+// launcher folder's own joined with that name, compared as Windows compares names.
+TEST(Rules, ListedFilesReachedByTheirListedName) {
+    const std::wstring folder = L"\\\\?\\C:\\Media";
+    const struct {
+        const wchar_t *reached, *listed;
+        bool byName;
+    } rows[] = {
+        {L"\\\\?\\C:\\Media\\Disk1\\a.cab", L"Disk1\\a.cab", true},
+        {L"\\\\?\\C:\\MEDIA\\disk1\\A.CAB", L"Disk1\\a.cab", true}, // case alone
+        {L"\\\\?\\C:\\Other\\a.cab", L"Disk1\\a.cab", false},       // a link on the way
+        {L"\\\\?\\C:\\Media\\Disk1\\Sub\\a.cab", L"Disk1\\a.cab", false},
+        {L"\\\\?\\C:\\Media\\Disk1\\a.cab", L"DISK1~1\\a.cab", false}, // a short name listed
+        {L"\\\\?\\C:\\Media\\Disk1\\a.cab", L"Disk1\\a.cab\\", false},
+        {L"", L"a.cab", false},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(launcher::ReachedByListedName(row.reached, folder, row.listed), row.byName)
+            << std::string(row.reached, row.reached + std::wcslen(row.reached));
+    EXPECT_FALSE(launcher::ReachedByListedName(L"\\\\?\\C:\\Media\\a.cab", L"", L"a.cab"));
 }
