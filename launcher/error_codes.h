@@ -23,5 +23,7 @@ constexpr ErrorCode kErrorMachineMismatch = 216;     // ERROR_EXE_MACHINE_TYPE_M
 constexpr ErrorCode kErrorInvalidImageHash = 577;    // ERROR_INVALID_IMAGE_HASH
 constexpr ErrorCode kErrorFileCorrupt = 1392;        // ERROR_FILE_CORRUPT
 constexpr ErrorCode kErrorUnresolvedPath = 1921;     // ERROR_CANT_RESOLVE_FILENAME
+// The media is not vouched for by the signer of a signed launcher (TRUST_E_SUBJECT_NOT_TRUSTED).
+constexpr ErrorCode kErrorSubjectNotTrusted = 0x800B0004;
 
 } // namespace launcher

@@ -5,6 +5,7 @@
 #include "platform/platform_operations.h"
 #include "preflight.h"
 #include "removal_stage.h"
+#include "vouching_check.h"
 
 namespace launcher {
 
@@ -22,6 +23,9 @@ DWORD RunLaunchSequence(const LaunchSequence &sequence,
     conditions.mode = sequence.mode;
     conditions.is64BitWindows = sequence.is64BitWindows;
     conditions.systemDirectory = systemDirectory;
+    // Held to the end, like the media: a signed launcher's file stays the one it was loaded from.
+    const LauncherImage launcher = HoldRunningLauncher();
+    conditions.launcher = &launcher;
     CheckedMedia checked = CheckBeforeChanges(launcherFolder.path, conditions);
     if (checked.error != kNoError)
         return checked.error;

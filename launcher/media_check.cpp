@@ -24,6 +24,7 @@
 #include "platform/report_output.h"
 #include "preflight.h"
 #include "unlisted_files.h"
+#include "vouching_check.h"
 
 using namespace launcher;
 
@@ -52,6 +53,8 @@ std::wstring Describe(ErrorCode error) {
         return L"cut short";
     case kErrorUnresolvedPath:
         return L"the path Windows reaches it by cannot be told";
+    case kErrorSubjectNotTrusted:
+        return L"the subject is not trusted for the specified action";
     case 5:
         return L"access denied";
     case 32:
@@ -75,6 +78,54 @@ std::wstring LinkOnTheWay(const std::wstring &folder, const std::wstring &relati
             return entry;
         if (end == std::wstring::npos)
             return {};
+    }
+}
+
+std::wstring Reason(const Vouching &vouching) {
+    switch (vouching.reason) {
+    case NotVouchedReason::None:
+        break;
+    case NotVouchedReason::LauncherUnchecked:
+        return L"launcher.exe cannot be read or its signature checked here";
+    case NotVouchedReason::LauncherReplaced:
+        return L"the file at the launcher's path is not the one it was started from";
+    case NotVouchedReason::LauncherDigest:
+        return L"launcher.exe's bytes do not match its signature";
+    case NotVouchedReason::LauncherSignature:
+        return L"launcher.exe's signature does not verify";
+    case NotVouchedReason::InstallerNotSigned:
+        return L"there is no SHA256SUMS.p7s, and data.exe is not signed by it";
+    case NotVouchedReason::NoManifest:
+        return L"SHA256SUMS.p7s is there without a SHA256SUMS";
+    case NotVouchedReason::ManifestSignatureBroken:
+        return L"SHA256SUMS.p7s is no signature";
+    case NotVouchedReason::NotTheSigner:
+        return L"SHA256SUMS.p7s is not signed by it";
+    case NotVouchedReason::ManifestChanged:
+        return L"SHA256SUMS is not what SHA256SUMS.p7s signed";
+    case NotVouchedReason::UnlistedFile:
+        return vouching.unlisted + L" is not listed in SHA256SUMS";
+    }
+    return L"";
+}
+
+// The launcher's signer and how the media is vouched for by it.
+std::wstring VouchingLine(const Vouching &vouching) {
+    if (vouching.way == VouchingWay::LauncherNotSigned)
+        return L"launcher.exe is not signed: nothing beyond these checks is vouched for";
+    const std::wstring launcher = vouching.signer.empty()
+                                      ? std::wstring(L"launcher.exe carries a signature")
+                                      : L"launcher.exe is signed by " + vouching.signer;
+    switch (vouching.way) {
+    case VouchingWay::SignedManifest:
+        return launcher + L": the media is vouched for by it: yes, SHA256SUMS.p7s signs SHA256SUMS,"
+                          L" which lists every file";
+    case VouchingWay::SignedInstaller:
+        return launcher + L": the media is vouched for by it: yes, data.exe is signed by it"
+                          L" (no SHA256SUMS.p7s: nothing else is vouched for)";
+    default:
+        return launcher + L": the media is vouched for by it: no: " + Reason(vouching) + L" (" +
+               Number(vouching.error) + L")";
     }
 }
 
@@ -107,12 +158,17 @@ class PrintingListener : public CheckListener {
             Print(applies ? subject + L" matches its signature: " + result
                           : subject + L" carries no signature to check");
             break;
+        case CheckStep::Vouching:
+            Print(VouchingLine(vouching_));
+            break;
         case CheckStep::ResponseFile:
             Print(applies ? subject + L" is there as a file: " + result
                           : subject + L" is not needed for an interactive run");
             break;
         }
     }
+
+    void Vouched(const Vouching &vouching) override { vouching_ = vouching; }
 
     static void Print(const std::wstring &line) { platform::WriteReportLine(line); }
 
@@ -145,6 +201,7 @@ class PrintingListener : public CheckListener {
     std::wstring folder_, failure_;
     bool manifestAccepted_ = false;
     bool listedFileFailed_ = false;
+    Vouching vouching_;
 };
 
 // True when the folder can be checked; otherwise says why. The launcher's own folder always can.
@@ -240,6 +297,9 @@ int wmain(int argc, wchar_t **argv) {
         (conditions.mode == LaunchMode::Silent ? L"a silent" : L"an interactive") + L" run on " +
         (conditions.is64BitWindows ? L"64" : L"32") + L"-bit Windows" +
         (request.named64Bit ? L"" : L" (this one)"));
+    // The folder's own launcher.exe, judged as the launcher judges itself.
+    const LauncherImage launcher = OpenLauncherFile(JoinPath(folder, L"launcher.exe"));
+    conditions.launcher = &launcher;
     PrintingListener listener(folder);
     const CheckedMedia checked = CheckBeforeChanges(folder, conditions, &listener);
     if (listener.KnowsEveryListedFile())

@@ -7,6 +7,7 @@
 #include "platform/signature_check.h"
 #include "program_image.h"
 #include "reached_paths.h"
+#include "vouching_check.h"
 
 namespace launcher {
 
@@ -94,8 +95,9 @@ ErrorCode CheckListedFile(const std::wstring &launcherFolder, const std::wstring
 // Every file the manifest lists, when there is one, has the SHA-256 it lists.
 ErrorCode CheckManifest(const std::wstring &launcherFolder, const platform::OpenedFile &installer,
                         const std::optional<std::wstring> &systemDirectory, Checks &checks,
-                        CheckedMedia &held) {
+                        CheckedMedia &held, std::optional<std::string> &manifestBytes) {
     const ManifestFile file = ReadManifestFile(ExactPath(JoinPath(launcherFolder, kManifestName)));
+    manifestBytes = file.bytes;
     if (file.error != kNoError || !file.bytes)
         return checks.Tell(CheckStep::Manifest, kManifestName,
                            file.bytes.has_value() || file.error != kNoError, file.error);
@@ -122,7 +124,7 @@ ErrorCode CheckManifest(const std::wstring &launcherFolder, const platform::Open
 // file that was checked.
 ErrorCode CheckProgram(const std::wstring &installerPath, const std::wstring &startPath,
                        const platform::OpenedFile &installer, const CheckConditions &conditions,
-                       Checks &checks) {
+                       Checks &checks, platform::Authenticode &signature) {
     const ImageFacts facts = ReadImageFacts(
         installer.size, [&installer](std::uint64_t offset, void *buffer, std::size_t size) {
             return platform::ReadAt(installer.handle.Get(), offset, buffer, size);
@@ -140,11 +142,28 @@ ErrorCode CheckProgram(const std::wstring &installerPath, const std::wstring &st
         return error;
 
     const bool verifiable = facts.carriesSignature && conditions.systemDirectory.has_value();
-    const bool badDigest =
-        verifiable &&
-        platform::HasBadDigest(*conditions.systemDirectory, installerPath, installer.handle.Get());
+    if (verifiable)
+        signature = platform::VerifyAuthenticode(*conditions.systemDirectory, installerPath,
+                                                 installer.handle.Get());
+    else if (conditions.systemDirectory)
+        signature.verdict = platform::SignatureVerdict::NoMatch; // no signature
+    const bool badDigest = signature.verdict == platform::SignatureVerdict::BadDigest;
     return checks.Tell(CheckStep::Signature, kInstallerName, verifiable,
                        badDigest ? kErrorInvalidImageHash : kNoError);
+}
+
+// A signed launcher's signer vouches for the media.
+ErrorCode CheckVouchedFor(const std::wstring &launcherFolder, const CheckConditions &conditions,
+                          const std::optional<std::string> &manifestBytes,
+                          const platform::Authenticode &installerSignature,
+                          const CheckedMedia &checked, CheckListener *listener, Checks &checks) {
+    const Vouching vouching =
+        CheckVouching({launcherFolder, conditions.systemDirectory, conditions.launcher,
+                       manifestBytes, installerSignature, checked.listedIdentities});
+    if (listener != nullptr)
+        listener->Vouched(vouching);
+    return checks.Tell(CheckStep::Vouching, L"launcher.exe",
+                       vouching.way != VouchingWay::LauncherNotSigned, vouching.error);
 }
 
 } // namespace
@@ -161,11 +180,18 @@ CheckedMedia CheckBeforeChanges(const std::wstring &launcherFolder,
     checked.error = checks.Tell(CheckStep::Installer, kInstallerName, true, start.error);
     if (checked.error != kNoError)
         return checked;
-    checked.error =
-        CheckManifest(launcherFolder, installer, conditions.systemDirectory, checks, checked);
+    std::optional<std::string> manifestBytes;
+    checked.error = CheckManifest(launcherFolder, installer, conditions.systemDirectory, checks,
+                                  checked, manifestBytes);
     if (checked.error != kNoError)
         return checked;
-    checked.error = CheckProgram(installerPath, start.path, installer, conditions, checks);
+    platform::Authenticode installerSignature;
+    checked.error =
+        CheckProgram(installerPath, start.path, installer, conditions, checks, installerSignature);
+    if (checked.error != kNoError)
+        return checked;
+    checked.error = CheckVouchedFor(launcherFolder, conditions, manifestBytes, installerSignature,
+                                    checked, listener, checks);
     if (checked.error != kNoError)
         return checked;
     // This installer engine's silent run cannot succeed without its response file.

@@ -11,8 +11,11 @@
 #include "error_codes.h"
 #include "platform/file_identity.h"
 #include "platform/handle_owner.h"
+#include "vouching.h"
 
 namespace launcher {
+
+struct LauncherImage;
 
 // The conditions the media is checked for.
 struct CheckConditions {
@@ -23,6 +26,9 @@ struct CheckConditions {
     bool askWindows = true;
     // Where the platform's libraries are loaded from; nothing when unknown.
     std::optional<std::wstring> systemDirectory;
+    // The launcher whose signer must vouch for the media when it is signed (vouching_check.h),
+    // held by the caller until the installer's wait has ended; null: none.
+    const LauncherImage *launcher = nullptr;
 };
 
 enum class CheckStep {
@@ -31,6 +37,7 @@ enum class CheckStep {
     ListedFile,   // a file the manifest lists has the SHA-256 it lists
     Program,      // data.exe is a whole program this Windows starts
     Signature,    // data.exe's bytes match its signature, when it has one
+    Vouching,     // a signed launcher's signer vouches for the media
     ResponseFile, // setup.iss is there as a file, for a silent run
 };
 
@@ -42,6 +49,8 @@ class CheckListener {
     // none that can be verified here), no silent run.
     virtual void Checked(CheckStep step, const std::wstring &subject, bool applies,
                          ErrorCode error) = 0;
+    // How the media is vouched for, told just before the Vouching step is.
+    virtual void Vouched(const Vouching &) {}
 };
 
 // The media as it was checked, held: data.exe from its first check, and every other file the
@@ -77,6 +86,9 @@ struct CheckedMedia {
 // - data.exe is a program this Windows can start, and whole (see ProgramError);
 // - when it is signed, its bytes match its signature (else ERROR_INVALID_IMAGE_HASH); the
 //   signature is checked only where the system directory is known;
+// - when the launcher is signed, its signer vouches for the media (see vouching.h; else
+//   TRUST_E_SUBJECT_NOT_TRUSTED, or 13 for a SHA256SUMS.p7s that is no signature, 50 where this
+//   Windows cannot check it, 577 when the launcher's own bytes do not match its signature);
 // - in silent mode, setup.iss is beside the launcher as a file (else ERROR_FILE_NOT_FOUND).
 // A read that fails ends the checks with its error.
 CheckedMedia CheckBeforeChanges(const std::wstring &launcherFolder,

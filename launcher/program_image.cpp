@@ -14,6 +14,7 @@ constexpr std::uint32_t kPe32 = 0x10B, kPe32Plus = 0x20B;
 constexpr std::uint32_t kExecutableImage = 0x0002, kLibrary = 0x2000; // file characteristics
 constexpr std::uint32_t kWindowsGui = 2, kWindowsConsole = 3;         // subsystems
 constexpr std::size_t kSizeOfHeadersAt = 60, kSubsystemAt = 68;       // in the optional header
+constexpr std::size_t kChecksumAt = 64;
 constexpr std::size_t kCertificateDirectory = 4;
 
 std::uint32_t Little(const std::vector<unsigned char> &bytes, std::size_t at, std::size_t size) {
@@ -94,6 +95,7 @@ ImageFacts ReadImageFacts(std::uint64_t fileSize, const ReadAt &read) {
         return facts;
     }
     whole = whole && Within(fileSize, 0, Little(optional, kSizeOfHeadersAt, 4));
+    facts.checksum = Little(optional, kChecksumAt, 4);
     // The certificate table's address is a file offset, and it is not loaded with the image.
     const std::uint32_t directoryCount = Little(optional, directoriesAt - 4, 4);
     const std::size_t certificateAt = directoriesAt + kCertificateDirectory * 8;
@@ -101,6 +103,8 @@ ImageFacts ReadImageFacts(std::uint64_t fileSize, const ReadAt &read) {
         const std::uint32_t offset = Little(optional, certificateAt, 4);
         const std::uint32_t size = Little(optional, certificateAt + 4, 4);
         facts.carriesSignature = size != 0;
+        facts.certificateTableOffset = offset;
+        facts.certificateTableSize = size;
         whole = whole && Within(fileSize, offset, size);
     }
     facts.isWhole = whole;

@@ -31,6 +31,9 @@ struct ImageFacts {
     bool isProgram = false;
     ImageMachine machine = ImageMachine::Other;
     bool carriesSignature = false; // it has a certificate table
+    // Where the certificate table is and how large, and the header's checksum: what a file
+    // signed otherwise shows differently from the running image's own headers.
+    std::uint32_t certificateTableOffset = 0, certificateTableSize = 0, checksum = 0;
 };
 
 // Reads `size` bytes at `offset`, which lie within the file: kNoError, or the read's error.

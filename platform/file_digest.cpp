@@ -72,6 +72,20 @@ Sha256Hasher::~Sha256Hasher() {
 
 DWORD Sha256Hasher::HashFile(HANDLE file, std::uint64_t size,
                              launcher::Sha256Digest &digest) const {
+    return Hash([file, size](const Consume &consume) { return ReadWhole(file, size, consume); },
+                digest);
+}
+
+DWORD Sha256Hasher::HashBytes(const std::string &bytes, launcher::Sha256Digest &digest) const {
+    return Hash(
+        [&bytes](const Consume &consume) {
+            consume(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+            return DWORD{0};
+        },
+        digest);
+}
+
+DWORD Sha256Hasher::Hash(const Feed &feed, launcher::Sha256Digest &digest) const {
     if (!IsAvailable())
         return ERROR_NOT_SUPPORTED;
     // Vista wants the hash object's memory from the caller; later Windows accept it either way.
@@ -84,7 +98,7 @@ DWORD Sha256Hasher::HashFile(HANDLE file, std::uint64_t size,
     if (functions_->create(algorithm_, &hash, object.data(), objectSize, nullptr, 0, 0) < 0)
         return ERROR_NOT_SUPPORTED;
     bool hashed = true;
-    const DWORD error = ReadWhole(file, size, [&](const unsigned char *bytes, std::size_t length) {
+    const DWORD error = feed([&](const unsigned char *bytes, std::size_t length) {
         hashed = hashed && functions_->hashData(hash, const_cast<UCHAR *>(bytes),
                                                 static_cast<ULONG>(length), 0) >= 0;
     });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,10 +28,16 @@ class Sha256Hasher {
     // The digest of the file's `size` bytes from its start, read once, in order, in large
     // pieces: 0, or the error of a read or of the hash (ERROR_NOT_SUPPORTED when unavailable).
     DWORD HashFile(HANDLE file, std::uint64_t size, launcher::Sha256Digest &digest) const;
+    // The digest of bytes already read.
+    DWORD HashBytes(const std::string &bytes, launcher::Sha256Digest &digest) const;
 
     struct Functions; // the library's functions this needs
 
   private:
+    using Consume = std::function<void(const unsigned char *bytes, std::size_t size)>;
+    using Feed = std::function<DWORD(const Consume &consume)>; // hands over every byte, in order
+    DWORD Hash(const Feed &feed, launcher::Sha256Digest &digest) const;
+
     FreeLibraryOwner library_;
     std::unique_ptr<const Functions> functions_;
     void *algorithm_ = nullptr;

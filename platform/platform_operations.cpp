@@ -108,14 +108,14 @@ template <typename Function> Function KernelFunction(const char *name) {
 
 using FinalPathNameByHandle = DWORD(WINAPI *)(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
 
-// The path GetFinalPathNameByHandleW gives in the form (with VOLUME_NAME_DOS, 0); empty where it
-// is missing or fails.
-std::wstring AskFinalPath(HANDLE file, DWORD form) {
+} // namespace
+
+std::wstring FinalPathInForm(HANDLE file, DWORD form) {
     const auto ask = KernelFunction<FinalPathNameByHandle>("GetFinalPathNameByHandleW");
     if (ask == nullptr)
         return {};
     std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) { // the form, with VOLUME_NAME_DOS (0)
+    for (;;) {
         const DWORD length = ask(file, buffer.data(), static_cast<DWORD>(buffer.size()), form);
         if (length == 0 || length > kLongestPlatformPath)
             return {};
@@ -125,8 +125,6 @@ std::wstring AskFinalPath(HANDLE file, DWORD form) {
     }
 }
 
-} // namespace
-
 LauncherFolder ReadLauncherFolder() {
     const std::wstring path = ReadModulePath();
     if (path.empty())
@@ -135,6 +133,10 @@ LauncherFolder ReadLauncherFolder() {
     if (folder.empty()) // never a folder relative to the current directory
         return {{}, ERROR_BAD_PATHNAME};
     return {folder, 0};
+}
+
+std::wstring ReadRunningImagePath() {
+    return ReadModulePath();
 }
 
 void RestrictLibrarySearch() {
@@ -263,8 +265,8 @@ bool CanTellFinalPaths() {
 
 std::wstring FinalPathOf(HANDLE file) {
     constexpr DWORD kNameOpened = 0x8; // FILE_NAME_OPENED
-    const std::wstring normalized = AskFinalPath(file, 0);
-    return normalized.empty() ? AskFinalPath(file, kNameOpened) : normalized;
+    const std::wstring normalized = FinalPathInForm(file, 0);
+    return normalized.empty() ? FinalPathInForm(file, kNameOpened) : normalized;
 }
 
 std::wstring FinalPathOfFolder(const std::wstring &path) {

@@ -26,6 +26,9 @@ struct LauncherFolder {
 
 // The module path is read whole, never cut at a buffer's end: a cut path names another folder.
 LauncherFolder ReadLauncherFolder();
+// The running executable's path as the platform recorded it when it was loaded (the module
+// path), read whole; empty when it cannot be read.
+std::wstring ReadRunningImagePath();
 
 // Libraries are looked for in the system directory alone from now on, never in the program's own
 // folder: the launcher runs elevated, often from a Downloads folder where anyone may have put a
@@ -91,6 +94,9 @@ std::wstring FinalPathOf(HANDLE file);
 bool CanTellFinalPaths();
 // The path the platform reaches a folder by, as FinalPathOf says it; empty when it cannot say.
 std::wstring FinalPathOfFolder(const std::wstring &path);
+// What GetFinalPathNameByHandleW gives for the form and volume flags (FILE_NAME_OPENED 0x8,
+// VOLUME_NAME_NT 0x2); empty where it is missing or fails.
+std::wstring FinalPathInForm(HANDLE file, DWORD flags);
 
 // The platform's own answer to what kind of program a file is.
 launcher::BinaryTypeAnswer BinaryType(const std::wstring &path);

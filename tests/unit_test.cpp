@@ -11,6 +11,7 @@
 #include "launcher/paths.h"
 #include "launcher/program_image.h"
 #include "launcher/reached_paths.h"
+#include "launcher/vouching.h"
 
 using namespace launcher;
 
@@ -281,4 +282,26 @@ TEST(Rules, ListedFilesReachedByTheirListedName) {
         EXPECT_EQ(launcher::ReachedByListedName(row.reached, folder, row.listed), row.byName)
             << std::string(row.reached, row.reached + std::wcslen(row.reached));
     EXPECT_FALSE(launcher::ReachedByListedName(L"\\\\?\\C:\\Media\\a.cab", L"", L"a.cab"));
+}
+
+// The signed messageDigest attribute's value: exactly an OCTET STRING of 32 bytes, in DER.
+TEST(Rules, SignedManifestDigests) {
+    Sha256Digest digest{};
+    digest[0] = 0xAB, digest[31] = 0x01;
+    std::vector<unsigned char> value = {0x04, 32};
+    value.insert(value.end(), digest.begin(), digest.end());
+    const std::string sha256 = "2.16.840.1.101.3.4.2.1";
+    EXPECT_TRUE(SignedDigestIs(sha256, value, digest));
+    EXPECT_FALSE(SignedDigestIs("1.3.14.3.2.26", value, digest)); // SHA-1
+    Sha256Digest other = digest;
+    other[31] = 0x02;
+    EXPECT_FALSE(SignedDigestIs(sha256, value, other));
+    std::vector<unsigned char> longForm = {0x04, 0x81, 32}; // not DER
+    longForm.insert(longForm.end(), digest.begin(), digest.end());
+    std::vector<unsigned char> trailing = value, wrongTag = value, shortDigest = value;
+    trailing.push_back(0);
+    wrongTag[0] = 0x03;
+    shortDigest.pop_back();
+    for (const auto &bytes : {longForm, trailing, wrongTag, shortDigest, {}})
+        EXPECT_EQ(ReadMessageDigest(bytes), std::nullopt);
 }
