@@ -287,8 +287,8 @@ void CheckRun(const Row &row, const std::string &folder, const LauncherRun &run,
 
 // media-check on the launcher's folder gives the code the launcher exits with when it refuses,
 // else 0, and changes nothing: it starts no program and leaves every folder as it was.
-void CheckMediaCheck(const Row &row, const std::string &folder, bool silent,
-                     const std::string &earlierInstallation) {
+std::string CheckMediaCheck(const Row &row, const std::string &folder, bool silent,
+                            const std::string &earlierInstallation) {
     const bool refused = row.removal == Removal::None && !row.installerRuns;
     RemoveAll(kReport);
     const ProcessOutcome outcome =
@@ -299,6 +299,7 @@ void CheckMediaCheck(const Row &row, const std::string &folder, bool silent,
     EXPECT_NE(outcome.standardOutput.find("\nverdict: "), std::string::npos);
     EXPECT_TRUE(Records().empty()) << "media-check started a program";
     EXPECT_EQ(Listing(kInformationRoot), earlierInstallation);
+    return outcome.standardOutput;
 }
 
 class EndToEnd : public ::testing::TestWithParam<Row> {
@@ -733,6 +734,125 @@ TEST_F(EndToEnd, RefusedMediaChangeNothing) {
         CheckRun(expected, folder, RunLauncher(folder + "\\launcher.exe", " /s", true),
                  earlierInstallation);
     }
+}
+
+constexpr DWORD kNotTrusted = 0x800B0004; // TRUST_E_SUBJECT_NOT_TRUSTED
+
+// Media for a launcher signed by publisher A (tests/check-signing made the programs, the
+// manifests and their signatures): the installer alone signed by A, or SHA256SUMS signed by A
+// with every file listed. Each is run, silent, by that launcher and by the unsigned one, which
+// takes every one of them as it always has. A refusal changes nothing.
+void ArrangeVouched(std::string &folder, const std::string &installer, const std::string &manifest,
+                    const std::string &signature) {
+    const std::string vouched = OwnFolder() + "\\vouched\\";
+    UpgradeTo(folder, ReadFile(OwnFolder() + "\\" + installer + ".exe"));
+    WriteFile(folder + "\\Disk1\\data1.cab", "payload");
+    if (!manifest.empty())
+        CopyTo(vouched + "SHA256SUMS-" + manifest, folder + "\\SHA256SUMS");
+    if (signature == "junk")
+        WriteFile(folder + "\\SHA256SUMS.p7s", "not a signature");
+    else if (!signature.empty())
+        CopyTo(vouched + "SHA256SUMS-" + (manifest.empty() ? installer : manifest) + "." +
+                   signature + ".p7s",
+               folder + "\\SHA256SUMS.p7s");
+}
+
+TEST_F(EndToEnd, SignedLauncherStartsOnlyWhatItsSignerVouchedFor) {
+    const std::string yes = "the media is vouched for by it: yes, ";
+    const std::string no = "the media is vouched for by it: no: ";
+    const struct {
+        const char *name, *installer, *manifest, *signature;
+        void (*change)(const std::string &folder);
+        DWORD exitCode; // the signed launcher's
+        std::string line;
+    } rows[] = {
+        {"installer signed by A", "stand_in-a", "", "", nullptr, 0,
+         yes + "data.exe is signed by it (no SHA256SUMS.p7s: nothing else is vouched for)"},
+        {"installer unsigned", "stand_in", "", "", nullptr, kNotTrusted,
+         no + "there is no SHA256SUMS.p7s, and data.exe is not signed by it"},
+        {"installer signed by B", "stand_in-b", "", "", nullptr, kNotTrusted,
+         no + "there is no SHA256SUMS.p7s, and data.exe is not signed by it"},
+        {"manifest signed by A", "stand_in", "stand_in", "a", nullptr, 0,
+         yes + "SHA256SUMS.p7s signs SHA256SUMS, which lists every file"},
+        {"manifest rewritten after signing", "stand_in", "stand_in", "a",
+         [](const std::string &folder) {
+             WriteFile(folder + "\\Disk1\\data1.cab", "other payload");
+             WriteManifest(folder, {"data.exe", "setup.iss", "uninstall.iss", "Disk1/data1.cab"},
+                           ManifestForm::Sha256sum);
+         },
+         kNotTrusted, no + "SHA256SUMS is not what SHA256SUMS.p7s signed"},
+        {"manifest signed by B", "stand_in", "stand_in", "b", nullptr, kNotTrusted,
+         no + "SHA256SUMS.p7s is not signed by it"},
+        {"manifest signed by B, installer by A", "stand_in-a", "stand_in-a", "b", nullptr,
+         kNotTrusted, no + "SHA256SUMS.p7s is not signed by it"},
+        // The installer would load it from its own folder.
+        {"unlisted library beside the installer", "stand_in", "stand_in", "a",
+         [](const std::string &folder) {
+             CopyTo(OwnFolder() + "\\planted_library.dll", folder + "\\version.dll");
+         },
+         kNotTrusted, no + "version.dll is not listed in SHA256SUMS"},
+        {"signature that is none", "stand_in", "stand_in", "junk", nullptr, ERROR_INVALID_DATA,
+         no + "SHA256SUMS.p7s is no signature"},
+        {"signature without its manifest", "stand_in-a", "", "a", nullptr, kNotTrusted,
+         no + "SHA256SUMS.p7s is there without a SHA256SUMS"},
+    };
+    for (const auto &row : rows)
+        for (const bool signedLauncher : {true, false}) {
+            SCOPED_TRACE(std::string(row.name) + (signedLauncher ? ", signed" : ", unsigned"));
+            SetUp();
+            std::string folder = kProduct;
+            ArrangeVouched(folder, row.installer, row.manifest, row.signature);
+            if (row.change != nullptr)
+                row.change(folder);
+            if (signedLauncher)
+                CopyTo(OwnFolder() + "\\launcher-a.exe", folder + "\\launcher.exe");
+            const DWORD exitCode = signedLauncher ? row.exitCode : 0;
+            Row expected = {row.name,
+                            ShipOnly,
+                            "",
+                            exitCode == 0 ? Removal::Started : Removal::None,
+                            exitCode == 0,
+                            exitCode,
+                            exitCode == 0 ? Left::Nothing : Left::Something};
+            const std::string earlierInstallation = Listing(kInformationRoot);
+            const std::string said = CheckMediaCheck(expected, folder, true, earlierInstallation);
+            const std::string line =
+                signedLauncher
+                    ? "launcher.exe is signed by CN=Publisher A, O=Check Signing: " + row.line +
+                          (exitCode == 0 ? "" : " (" + std::to_string(exitCode) + ")")
+                    : "launcher.exe is not signed: nothing beyond these checks is vouched for";
+            EXPECT_NE(said.find("\n" + line + "\n"), std::string::npos) << said;
+            CheckRun(expected, folder, RunLauncher(folder + "\\launcher.exe", " /s", true),
+                     earlierInstallation);
+        }
+}
+
+// The launcher's own file is renamed away before it has looked at it, and another launcher, signed
+// by B, put in its place with media B vouches for: the running launcher is still A's, and refuses.
+TEST_F(EndToEnd, SignedLauncherWhoseFileIsReplacedWhileItStarts) {
+    std::string folder = kProduct;
+    ArrangeVouched(folder, "stand_in-a", "", "");
+    CopyTo(OwnFolder() + "\\launcher-a.exe", folder + "\\launcher.exe");
+    const std::string earlierInstallation = Listing(kInformationRoot);
+    RemoveAll(kReport);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    std::wstring commandLine = Wide("\"" + folder + "\\launcher.exe\" /s");
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                               nullptr, L"C:\\current", &startup, &started));
+    const CloseHandleOwner process(started.hProcess), thread(started.hThread);
+    ASSERT_TRUE(MoveFileW(Exact(folder + "\\launcher.exe").c_str(),
+                          Exact(folder + "\\launcher-away.exe").c_str()));
+    CopyTo(OwnFolder() + "\\launcher-b.exe", folder + "\\launcher.exe");
+    CopyTo(OwnFolder() + "\\stand_in-b.exe", folder + "\\data.exe");
+    ResumeThread(thread.Get());
+    WaitForSingleObject(process.Get(), INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.Get(), &exitCode);
+    EXPECT_EQ(exitCode, kNotTrusted);
+    EXPECT_TRUE(Records().empty()) << "a program was started";
+    EXPECT_EQ(Listing(kInformationRoot), earlierInstallation);
 }
 
 // A real installer engine: its uninstaller hands over to a temporary copy of itself and exits.
