@@ -5,6 +5,7 @@
 // the platform's headers.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,22 @@ struct Vouching {
     std::wstring signer;   // the launcher's signer's subject, when it is signed
     std::wstring unlisted; // for UnlistedFile: the first such entry, relative to the folder
 };
+
+// What one verification of a file's Authenticode signature says of its digest, whatever it says of
+// the signer's chain.
+enum class DigestVerdict {
+    NoMatch,       // no signature, or one that does not verify over the file
+    BadDigest,     // a signature whose digest the file's bytes do not match: changed after signing
+    DigestMatches, // a signature whose digest the bytes match, the chain trusted or not
+};
+
+// From the verifier's result and the error its provider recorded for each step, in step order:
+// 0 is a match and a bad digest is that. Another result counts as a match only when it is no
+// verdict on the signature itself and every step up to and including the signature provider's
+// recorded no error: the file's digest was then compared with the signed one and the signature
+// over it verified, and what failed is the chain (an untrusted root, an expired or a wrong-usage
+// certificate), which is not this launcher's to judge.
+DigestVerdict DigestVerdictOf(std::uint32_t result, const std::vector<std::uint32_t> &stepErrors);
 
 // The digest a DER-encoded messageDigest attribute value holds: an OCTET STRING of exactly 32
 // bytes in the short length form, with nothing after it; nothing for any other bytes.

@@ -157,9 +157,8 @@ Vouching CheckVouching(const VouchingSubject &subject) {
     case platform::SignatureVerdict::DigestMatches:
         break;
     }
+    // Only told, never compared: a certificate whose subject cannot be read is still compared.
     const std::wstring name = platform::CertificateSubject(*subject.systemDirectory, own.signer);
-    if (name.empty())
-        return Refused(kErrorNotSupported, NotVouchedReason::LauncherUnchecked);
 
     const SignatureFile signature =
         ReadSignatureFile(ExactPath(JoinPath(subject.launcherFolder, kManifestSignatureName)));

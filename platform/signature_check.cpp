@@ -3,6 +3,7 @@
 #include <softpub.h>
 #include <wintrust.h>
 
+#include "launcher/vouching.h"
 #include "platform_operations.h"
 
 namespace platform {
@@ -21,27 +22,15 @@ LONG CallVerifyTrust(VerifyTrust verify, WINTRUST_DATA &data, DWORD stateAction)
     return verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
 }
 
-// Verdicts on the signature itself, never on its chain: none of them is a digest that matches.
-bool IsSignatureFailure(LONG result) {
-    return result == TRUST_E_NOSIGNATURE || result == TRUST_E_BAD_DIGEST ||
-           result == TRUST_E_CERT_SIGNATURE || result == TRUST_E_SUBJECT_FORM_UNKNOWN ||
-           result == TRUST_E_PROVIDER_UNKNOWN || result == TRUST_E_ACTION_UNKNOWN ||
-           result == TRUST_E_NO_SIGNER_CERT || result == static_cast<LONG>(CRYPT_E_HASH_VALUE) ||
-           result == static_cast<LONG>(NTE_BAD_SIGNATURE) ||
-           result == static_cast<LONG>(CRYPT_E_FILE_ERROR);
-}
-
-// Every step up to and including the signature provider's reported no error: the message was
-// loaded, the file's digest compared with the signed one and the signature over it verified.
-// Only the certificate and policy steps, which judge the chain, come after.
-bool PassedTheDigestSteps(const CRYPT_PROVIDER_DATA &data) {
-    if (data.padwTrustStepErrors == nullptr ||
-        data.cdwTrustStepErrors <= TRUSTERROR_STEP_FINAL_SIGPROV)
-        return false;
-    for (DWORD step = 0; step <= TRUSTERROR_STEP_FINAL_SIGPROV; ++step)
-        if (data.padwTrustStepErrors[step] != 0)
-            return false;
-    return true;
+// The error each step of the verification recorded, in step order; none when it kept none. The
+// count is the provider's own, bounded.
+std::vector<std::uint32_t> StepErrors(const CRYPT_PROVIDER_DATA *data) {
+    constexpr DWORD kMostSteps = 64;
+    if (data == nullptr || data->padwTrustStepErrors == nullptr)
+        return {};
+    const DWORD count =
+        data->cdwTrustStepErrors < kMostSteps ? data->cdwTrustStepErrors : kMostSteps;
+    return std::vector<std::uint32_t>(data->padwTrustStepErrors, data->padwTrustStepErrors + count);
 }
 
 // The first signer's certificate, copied before the state that holds it is freed.
@@ -88,12 +77,13 @@ Authenticode VerifyAuthenticode(const std::wstring &systemDirectory, const std::
     CRYPT_PROVIDER_DATA *provider = providerData != nullptr && data.hWVTStateData != nullptr
                                         ? providerData(data.hWVTStateData)
                                         : nullptr;
-    if (result == TRUST_E_BAD_DIGEST) {
+    const launcher::DigestVerdict digest =
+        launcher::DigestVerdictOf(static_cast<std::uint32_t>(result), StepErrors(provider));
+    if (digest == launcher::DigestVerdict::BadDigest) {
         checked.verdict = SignatureVerdict::BadDigest;
     } else if (providerData == nullptr || providerSigner == nullptr) {
-        checked.verdict = SignatureVerdict::NotChecked; // the digest matches; the signer is unknown
-    } else if (result == 0 || (!IsSignatureFailure(result) && provider != nullptr &&
-                               PassedTheDigestSteps(*provider))) {
+        checked.verdict = SignatureVerdict::NotChecked; // the signer cannot be read here
+    } else if (digest == launcher::DigestVerdict::DigestMatches) {
         checked.signer = SignerCertificate(provider, providerSigner);
         checked.verdict =
             checked.signer.empty() ? SignatureVerdict::NoMatch : SignatureVerdict::DigestMatches;

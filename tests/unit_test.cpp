@@ -305,3 +305,31 @@ TEST(Rules, SignedManifestDigests) {
     for (const auto &bytes : {longForm, trailing, wrongTag, shortDigest, {}})
         EXPECT_EQ(ReadMessageDigest(bytes), std::nullopt);
 }
+
+// A verdict on the chain alone leaves a digest that matches; one on the signature never does, nor
+// a chain verdict after a step of the signature's own failed or went unrecorded.
+TEST(Rules, AuthenticodeDigestVerdicts) {
+    const std::vector<std::uint32_t> passed(38, 0);
+    std::vector<std::uint32_t> signatureStepFailed = passed, chainStepFailed = passed;
+    signatureStepFailed[33] = 0x80096010; // the signature provider's step
+    chainStepFailed[34] = 0x800B0109;     // the certificate provider's step
+    const struct {
+        std::uint32_t result;
+        const std::vector<std::uint32_t> &steps;
+        DigestVerdict verdict;
+    } rows[] = {
+        {0, {}, DigestVerdict::DigestMatches},
+        {0x800B0109, chainStepFailed, DigestVerdict::DigestMatches}, // CERT_E_UNTRUSTEDROOT
+        {0x800B0101, passed, DigestVerdict::DigestMatches},          // CERT_E_EXPIRED
+        {0x800B0110, passed, DigestVerdict::DigestMatches},          // CERT_E_WRONG_USAGE
+        {0x800B0109, signatureStepFailed, DigestVerdict::NoMatch},
+        {0x800B0109, std::vector<std::uint32_t>(33, 0), DigestVerdict::NoMatch},
+        {0x800B0109, {}, DigestVerdict::NoMatch},
+        {0x80096010, passed, DigestVerdict::BadDigest}, // TRUST_E_BAD_DIGEST
+        {0x800B0100, passed, DigestVerdict::NoMatch},   // TRUST_E_NOSIGNATURE
+        {0x80096004, passed, DigestVerdict::NoMatch},   // TRUST_E_CERT_SIGNATURE
+        {0x80091007, passed, DigestVerdict::NoMatch},   // CRYPT_E_HASH_VALUE
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(DigestVerdictOf(row.result, row.steps), row.verdict) << std::hex << row.result;
+}
