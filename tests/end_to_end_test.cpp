@@ -556,8 +556,9 @@ const Row kRows[] = {
      },
      "", Removal::Started, true, 0, Left::Nothing},
 
-    // A release signed with scripts/sign (by the signing test) is the same launcher. The
-    // installer's signer is one this Windows does not trust: trust is not the launcher's to decide.
+    // A release signed with scripts/sign (by the signing test) is the same launcher, and the
+    // installer signed with the same certificate is vouched for by it. That certificate's issuer
+    // is one this Windows does not trust: trust is not the launcher's to decide.
     {"signed-launcher-and-installer",
      [](std::string &folder) {
          Upgrade(folder);
