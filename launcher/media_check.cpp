@@ -101,6 +101,8 @@ std::wstring Reason(const Vouching &vouching) {
         return L"SHA256SUMS.p7s is no signature";
     case NotVouchedReason::NotTheSigner:
         return L"SHA256SUMS.p7s is not signed by it";
+    case NotVouchedReason::NoSignedDigest:
+        return L"SHA256SUMS.p7s signs no SHA-256 digest of it among signed attributes";
     case NotVouchedReason::ManifestChanged:
         return L"SHA256SUMS is not what SHA256SUMS.p7s signed";
     case NotVouchedReason::UnlistedFile:

@@ -49,10 +49,11 @@ std::optional<Sha256Digest> ReadMessageDigest(const std::vector<unsigned char> &
     return digest;
 }
 
-bool SignedDigestIs(const std::string &digestAlgorithm, const std::vector<unsigned char> &value,
-                    const Sha256Digest &contentDigest) {
-    const std::optional<Sha256Digest> signedDigest = ReadMessageDigest(value);
-    return digestAlgorithm == kSha256 && signedDigest && *signedDigest == contentDigest;
+std::optional<Sha256Digest> SignedSha256(const std::string &digestAlgorithm,
+                                         const std::vector<unsigned char> &value) {
+    if (digestAlgorithm != kSha256)
+        return std::nullopt;
+    return ReadMessageDigest(value);
 }
 
 } // namespace launcher

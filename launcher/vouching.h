@@ -36,6 +36,7 @@ enum class NotVouchedReason {
     NoManifest,              // SHA256SUMS.p7s without SHA256SUMS
     ManifestSignatureBroken, // SHA256SUMS.p7s is no CMS signature, or cannot be read
     NotTheSigner,            // SHA256SUMS.p7s is not signed by the launcher's signer
+    NoSignedDigest,          // SHA256SUMS.p7s signs no SHA-256 digest (no signed attributes)
     ManifestChanged,         // SHA256SUMS is not the content SHA256SUMS.p7s signed
     UnlistedFile,            // a file (or link) of the media that SHA256SUMS does not list
 };
@@ -68,8 +69,9 @@ DigestVerdict DigestVerdictOf(std::uint32_t result, const std::vector<std::uint3
 // bytes in the short length form, with nothing after it; nothing for any other bytes.
 std::optional<Sha256Digest> ReadMessageDigest(const std::vector<unsigned char> &value);
 
-// The signer's digest algorithm is SHA-256 and the signed messageDigest is the content's.
-bool SignedDigestIs(const std::string &digestAlgorithm, const std::vector<unsigned char> &value,
-                    const Sha256Digest &contentDigest);
+// The signed SHA-256 digest: the signer's digest algorithm is SHA-256 and the messageDigest value
+// is one (see ReadMessageDigest); nothing otherwise.
+std::optional<Sha256Digest> SignedSha256(const std::string &digestAlgorithm,
+                                         const std::vector<unsigned char> &value);
 
 } // namespace launcher

@@ -72,7 +72,11 @@ Vouching CheckSignedManifest(const VouchingSubject &subject, const std::string &
     const platform::Sha256Hasher hasher(subject.systemDirectory);
     if (hasher.HashBytes(*subject.manifestBytes, digest) != 0)
         return Refused(kErrorNotSupported, NotVouchedReason::LauncherUnchecked, name);
-    if (!SignedDigestIs(read.digestAlgorithm, read.messageDigest, digest))
+    const std::optional<Sha256Digest> signedDigest =
+        SignedSha256(read.digestAlgorithm, read.messageDigest);
+    if (!signedDigest)
+        return Refused(kErrorSubjectNotTrusted, NotVouchedReason::NoSignedDigest, name);
+    if (*signedDigest != digest)
         return Refused(kErrorSubjectNotTrusted, NotVouchedReason::ManifestChanged, name);
 
     // Every file of the tree is listed: the installer may load or read any of them.

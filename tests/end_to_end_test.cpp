@@ -792,6 +792,8 @@ TEST_F(EndToEnd, SignedLauncherStartsOnlyWhatItsSignerVouchedFor) {
              CopyTo(OwnFolder() + "\\planted_library.dll", folder + "\\version.dll");
          },
          kNotTrusted, no + "version.dll is not listed in SHA256SUMS"},
+        {"signature without signed attributes", "stand_in", "stand_in", "noattr", nullptr,
+         kNotTrusted, no + "SHA256SUMS.p7s signs no SHA-256 digest of it among signed attributes"},
         {"signature that is none", "stand_in", "stand_in", "junk", nullptr, ERROR_INVALID_DATA,
          no + "SHA256SUMS.p7s is no signature"},
         {"signature without its manifest", "stand_in-a", "", "a", nullptr, kNotTrusted,
