@@ -1,6 +1,7 @@
 #include "preflight.h"
 
 #include "manifest.h"
+#include "media_file.h"
 #include "paths.h"
 #include "platform/file_digest.h"
 #include "platform/platform_operations.h"
@@ -28,37 +29,6 @@ class Checks {
   private:
     CheckListener *listener_;
 };
-
-// The manifest's bytes, or nothing when there is no manifest.
-struct ManifestFile {
-    ErrorCode error = kNoError;
-    std::optional<std::string> bytes;
-};
-
-ManifestFile ReadManifestFile(const std::wstring &exactPath) {
-    if (platform::ReadAttributes(exactPath) == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return {};
-        return {error, std::nullopt};
-    }
-    const platform::OpenedFile file = platform::OpenForReading(exactPath);
-    // There, but no file (a folder, a link to nothing): a manifest that cannot be used.
-    if (file.error == ERROR_FILE_NOT_FOUND)
-        return {kErrorInvalidData, std::nullopt};
-    if (file.error != 0)
-        return {file.error, std::nullopt};
-    if (file.size > kLargestManifest)
-        return {kErrorInvalidData, std::nullopt};
-    std::string bytes;
-    const DWORD error = platform::ReadWhole(file.handle.Get(), file.size,
-                                            [&bytes](const unsigned char *piece, std::size_t size) {
-                                                bytes.append(piece, piece + size);
-                                            });
-    if (error != 0)
-        return {error, std::nullopt};
-    return {kNoError, bytes};
-}
 
 // Hashes a listed file through the handle that then holds it: what was hashed is what stays,
 // reached by its listed name alone.
@@ -96,7 +66,8 @@ ErrorCode CheckListedFile(const std::wstring &launcherFolder, const std::wstring
 ErrorCode CheckManifest(const std::wstring &launcherFolder, const platform::OpenedFile &installer,
                         const std::optional<std::wstring> &systemDirectory, Checks &checks,
                         CheckedMedia &held, std::optional<std::string> &manifestBytes) {
-    const ManifestFile file = ReadManifestFile(ExactPath(JoinPath(launcherFolder, kManifestName)));
+    const MediaFile file =
+        ReadMediaFile(ExactPath(JoinPath(launcherFolder, kManifestName)), kLargestManifest);
     manifestBytes = file.bytes;
     if (file.error != kNoError || !file.bytes)
         return checks.Tell(CheckStep::Manifest, kManifestName,

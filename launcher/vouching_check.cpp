@@ -1,5 +1,6 @@
 #include "vouching_check.h"
 
+#include "media_file.h"
 #include "paths.h"
 #include "platform/cms_signature.h"
 #include "platform/file_digest.h"
@@ -24,36 +25,6 @@ Vouching Refused(ErrorCode error, NotVouchedReason reason, const std::wstring &s
     refused.reason = reason;
     refused.signer = signer;
     return refused;
-}
-
-// SHA256SUMS.p7s's bytes; nothing when there is none.
-struct SignatureFile {
-    ErrorCode error = kNoError;
-    std::optional<std::string> bytes;
-};
-
-SignatureFile ReadSignatureFile(const std::wstring &exactPath) {
-    if (platform::ReadAttributes(exactPath) == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return {};
-        return {error, std::nullopt};
-    }
-    const platform::OpenedFile file = platform::OpenForReading(exactPath);
-    if (file.error == ERROR_FILE_NOT_FOUND) // a folder, a link to nothing: no signature
-        return {kErrorInvalidData, std::nullopt};
-    if (file.error != 0)
-        return {file.error, std::nullopt};
-    if (file.size > kLargestManifestSignature)
-        return {kErrorInvalidData, std::nullopt};
-    std::string bytes;
-    const DWORD error = platform::ReadWhole(file.handle.Get(), file.size,
-                                            [&bytes](const unsigned char *piece, std::size_t size) {
-                                                bytes.append(piece, piece + size);
-                                            });
-    if (error != 0)
-        return {error, std::nullopt};
-    return {kNoError, bytes};
 }
 
 Vouching CheckSignedManifest(const VouchingSubject &subject, const std::string &signature,
@@ -164,8 +135,9 @@ Vouching CheckVouching(const VouchingSubject &subject) {
     // Only told, never compared: a certificate whose subject cannot be read is still compared.
     const std::wstring name = platform::CertificateSubject(*subject.systemDirectory, own.signer);
 
-    const SignatureFile signature =
-        ReadSignatureFile(ExactPath(JoinPath(subject.launcherFolder, kManifestSignatureName)));
+    const MediaFile signature =
+        ReadMediaFile(ExactPath(JoinPath(subject.launcherFolder, kManifestSignatureName)),
+                      kLargestManifestSignature);
     if (signature.error != kNoError)
         return Refused(signature.error, NotVouchedReason::ManifestSignatureBroken, name);
     if (signature.bytes)
