@@ -1,7 +1,5 @@
 #include "media_file.h"
 
-#include "platform/platform_operations.h"
-
 namespace launcher {
 
 MediaFile ReadMediaFile(const std::wstring &exactPath, std::uint64_t largest) {
@@ -26,6 +24,12 @@ MediaFile ReadMediaFile(const std::wstring &exactPath, std::uint64_t largest) {
     if (error != 0)
         return {error, std::nullopt};
     return {kNoError, bytes};
+}
+
+ImageFacts ImageFactsOf(const platform::OpenedFile &file) {
+    return ReadImageFacts(file.size, [&file](std::uint64_t offset, void *buffer, std::size_t size) {
+        return platform::ReadAt(file.handle.Get(), offset, buffer, size);
+    });
 }
 
 } // namespace launcher

@@ -96,10 +96,7 @@ ErrorCode CheckManifest(const std::wstring &launcherFolder, const platform::Open
 ErrorCode CheckProgram(const std::wstring &installerPath, const std::wstring &startPath,
                        const platform::OpenedFile &installer, const CheckConditions &conditions,
                        Checks &checks, platform::Authenticode &signature) {
-    const ImageFacts facts = ReadImageFacts(
-        installer.size, [&installer](std::uint64_t offset, void *buffer, std::size_t size) {
-            return platform::ReadAt(installer.handle.Get(), offset, buffer, size);
-        });
+    const ImageFacts facts = ImageFactsOf(installer);
     MachineAnswers machines;
     machines.is64BitWindows = conditions.is64BitWindows;
     if (conditions.askWindows)

@@ -12,12 +12,6 @@ namespace launcher {
 
 namespace {
 
-ImageFacts FactsOf(const platform::OpenedFile &file) {
-    return ReadImageFacts(file.size, [&file](std::uint64_t offset, void *buffer, std::size_t size) {
-        return platform::ReadAt(file.handle.Get(), offset, buffer, size);
-    });
-}
-
 Vouching Refused(ErrorCode error, NotVouchedReason reason, const std::wstring &signer = {}) {
     Vouching refused;
     refused.error = error;
@@ -76,14 +70,15 @@ LauncherImage HoldRunningLauncher() {
     if (!image.carriesSignature)
         return image; // as every unsigned launcher always has: its own file is not read
     image.path = platform::ReadRunningImagePath();
-    image.file = platform::OpenForReading(image.path);
+    if (!image.path.empty())
+        image.file = platform::OpenForReading(image.path);
     if (image.path.empty() || image.file.error != 0) {
         image.error = image.path.empty() ? kErrorNotSupported : image.file.error;
         image.reason = NotVouchedReason::LauncherUnchecked;
         return image;
     }
     // Held now, the file cannot be renamed: if it is the image's, it stays the image's.
-    const ImageFacts facts = FactsOf(image.file);
+    const ImageFacts facts = ImageFactsOf(image.file);
     const std::optional<bool> isImage = platform::IsRunningImageFile(image.file.handle.Get());
     if ((isImage && !*isImage) || facts.certificateTableOffset != running.certificateTableOffset ||
         facts.certificateTableSize != running.certificateTableSize ||
@@ -105,7 +100,7 @@ LauncherImage OpenLauncherFile(const std::wstring &path) {
         image.reason = NotVouchedReason::LauncherUnchecked;
         return image;
     }
-    image.carriesSignature = FactsOf(image.file).carriesSignature;
+    image.carriesSignature = ImageFactsOf(image.file).carriesSignature;
     return image;
 }
 
